@@ -1,0 +1,259 @@
+#include "app/Config.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <cstring>
+
+#include "common/Cp1252.h"
+
+namespace klv {
+namespace {
+
+// Reads a length-prefixed string at `offset` of the image; a length byte
+// beyond the room is clamped to the room.
+std::string ReadPascal(std::span<const std::uint8_t> image, std::size_t offset, std::size_t room) {
+  const std::size_t length = std::min<std::size_t>(image[offset], room);
+  return std::string(reinterpret_cast<const char*>(image.data() + offset + 1), length);
+}
+
+QString ToText(std::string_view bytes) {
+  return Cp1252ToQString(bytes);
+}
+
+}  // namespace
+
+bool VersionIsBelow(std::string_view version, std::string_view oldest) {
+  return std::lexicographical_compare(
+      version.begin(), version.end(), oldest.begin(), oldest.end(),
+      [](char a, char b) { return static_cast<unsigned char>(a) < static_cast<unsigned char>(b); });
+}
+
+TConfigImageCheck CheckConfigImage(std::span<const std::uint8_t> image) {
+  TConfigImageCheck check;
+  if (image.size() != kConfSize)
+    return check;  // WrongFile
+  constexpr std::size_t kIdentRoom = decltype(TFileHead::Ident)::Capacity();
+  constexpr std::size_t kVersionRoom = decltype(TFileHead::Version)::Capacity();
+  check.Ident = ReadPascal(image, offsetof(TFileHead, Ident), kIdentRoom);
+  check.Version = ReadPascal(image, offsetof(TFileHead, Version), kVersionRoom);
+  // The stored length byte must say 3, not only the clamped text.
+  const bool identMatches =
+      image[offsetof(TFileHead, Ident)] == kConfIdent.size() && check.Ident == kConfIdent;
+  if (VersionIsBelow(check.Version, kOldestCompatibleVersion)) {
+    check.Outcome = TConfigCheck::IncompatibleVersion;
+  } else if (!identMatches) {
+    check.Outcome = TConfigCheck::WrongKind;
+  } else {
+    check.Outcome = TConfigCheck::Ok;
+  }
+  return check;
+}
+
+QString ConfigCheckMessage(const QString& fileName, const TConfigImageCheck& check) {
+  const QString ident = ToText(kConfIdent);
+  const QString version = ToText(kConfVersion);
+  switch (check.Outcome) {
+    case TConfigCheck::Ok:
+      return {};
+    case TConfigCheck::WrongFile:
+      return fileName + " is not a correct \n\r" + ident + " " + version + " configuration file";
+    case TConfigCheck::WrongKind:
+      return fileName + " is not a \n\r" + ident + " configuration file";
+    case TConfigCheck::IncompatibleVersion:
+      return fileName + " was made by " + ToText(check.Ident) + " " + ToText(check.Version) +
+             "\n\r and is not compatible with " + ident + " " + version;
+  }
+  return {};
+}
+
+TConfigFile::TConfigFile(IMessageService& messages, IConfigHost& host)
+    : messages_(messages),
+      host_(host),
+      conf_(std::make_unique<TConf>()),
+      savedConf_(std::make_unique<TConf>()) {}
+
+QString TConfigFile::ConfigFullPath() const {
+  return QFileInfo(fileName_).absoluteFilePath();
+}
+
+void TConfigFile::SetDefaults() {
+  TConf& conf = *conf_;
+  conf = TConf{};  // every reserved byte zero
+  conf.FileHead.Ident.assign(kConfIdent);
+  conf.FileHead.Version.assign(kConfVersion);
+
+  for (TComEntry& entry : conf.Comparam.Channel) {
+    entry.BaudIndex = 7;  // 9600
+    entry.DataBits = 8;
+    entry.Parity = 0;
+    entry.StopBits = 1;
+  }
+  SetPortDefaults();
+
+  for (TModemLines& lines : conf.ModemControl.Channel) {
+    lines.RTS = false;
+    lines.DTR = true;
+  }
+  for (auto& channel : conf.NewLine.Entry) {
+    channel[0] = {10, static_cast<std::uint8_t>(TNewLinePos::After)};
+    channel[1] = {10, static_cast<std::uint8_t>(TNewLinePos::Ignore)};
+    channel[2] = {10, static_cast<std::uint8_t>(TNewLinePos::Ignore)};
+  }
+  conf.DisplayMode = static_cast<std::uint8_t>(TDisplayMode::HexAscii);
+  conf.Paused = false;
+  SetLibraryDefaults(conf.Strngs);
+  conf.Protocolparam = NoneRuleSet();
+  conf.Protocol.Selected = static_cast<std::uint8_t>(TProtocolId::None);
+  conf.MiscInt.AutoXmitInterval = 1000;
+  SetLogDefaults(conf.Log);
+  SetTriggerDefaults(conf.Trigger_Ruvo94);
+  SetTriggerDefaults(conf.Trigger_HexTTY);
+  SetFileXmissionDefaults(conf.FileXmission);
+}
+
+// Channel 1 takes the lowest present port, channel 2 the next present one
+// above it; a channel without a port stays disabled on its own number.
+void TConfigFile::SetPortDefaults() {
+  auto& channels = conf_->Comparam.Channel;
+  channels[0].Enabled = false;
+  channels[0].Port = 1;
+  channels[1].Enabled = false;
+  channels[1].Port = 2;
+
+  constexpr int kLastPort = 16;
+  int found = 0;
+  for (int n = 1; n <= kLastPort && found == 0; ++n) {
+    if (host_.PortPresent(n))
+      found = n;
+  }
+  if (found == 0)
+    return;
+  channels[0].Enabled = true;
+  channels[0].Port = static_cast<std::uint8_t>(found);
+  for (int n = found + 1; n <= kLastPort; ++n) {
+    if (host_.PortPresent(n)) {
+      channels[1].Enabled = true;
+      channels[1].Port = static_cast<std::uint8_t>(n);
+      return;
+    }
+  }
+}
+
+bool TConfigFile::LoadConfig() {
+  const QString name = fileName_;
+  QFile file(name);
+  // Only regular files: opening a FIFO or a device would block or read forever.
+  const QFileInfo info(name);
+  if (info.exists() && !info.isFile()) {
+    ReportFailedLoad(QString("Cannot read the configuration file %1: it is not a regular file.")
+                         .arg(info.absoluteFilePath()),
+                     false);
+    return false;
+  }
+  if (!file.open(QIODevice::ReadOnly)) {
+    ReportFailedLoad(QString("Cannot open the configuration file %1: %2.")
+                         .arg(info.absoluteFilePath(), file.errorString()),
+                     false);
+    return false;
+  }
+  // One byte more than a record tells a longer file apart without reading it whole.
+  const QByteArray bytes = file.read(static_cast<qint64>(kConfSize) + 1);
+  const bool readFailed = file.error() != QFileDevice::NoError;
+  file.close();
+
+  TConfigImageCheck check;
+  if (!readFailed) {
+    check = CheckConfigImage({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                              static_cast<std::size_t>(bytes.size())});
+  }
+  if (check.Outcome != TConfigCheck::Ok) {
+    ReportFailedLoad(ConfigCheckMessage(name, check), true);
+    return false;
+  }
+  std::memcpy(static_cast<void*>(conf_.get()), bytes.constData(), kConfSize);
+  CopyToSaved();
+  return true;
+}
+
+void TConfigFile::ReportFailedLoad(const QString& firstMessage, bool suggestExport) {
+  if (suggestExport) {
+    messages_.Information(firstMessage);
+  } else {
+    messages_.Error(firstMessage);
+  }
+  messages_.Confirmation(ConfigText::ResetQuestion, TMsgButton::Ok);
+  ResetToDefaults();
+  if (suggestExport)
+    messages_.Information(ConfigText::UpdateHint);
+}
+
+bool TConfigFile::SaveConfig() {
+  conf_->FileHead.Ident.assign(kConfIdent);
+  conf_->FileHead.Version.assign(kConfVersion);
+
+  QSaveFile file(fileName_);
+  bool ok = file.open(QIODevice::WriteOnly);
+  if (ok) {
+    const qint64 written =
+        file.write(reinterpret_cast<const char*>(conf_.get()), static_cast<qint64>(kConfSize));
+    ok = written == static_cast<qint64>(kConfSize);
+    ok = ok ? file.commit() : (file.cancelWriting(), false);
+  }
+  if (!ok) {
+    messages_.Error(QString("Cannot save the configuration to %1: %2. The file was not changed.")
+                        .arg(ConfigFullPath(), file.errorString()));
+    return false;
+  }
+  host_.UpdateTitle();
+  CopyToSaved();
+  return true;
+}
+
+void TConfigFile::ResetToDefaults() {
+  if (conf_->Log.LogToFile)
+    host_.StopFileLog();
+  if (conf_->Log.LogToPrinter)
+    host_.StopPrinterLog();
+  fileName_ = kDefaultConfigFileName;
+  SetDefaults();
+  host_.ApplyConfig();
+  CopyToSaved();
+  messages_.Information(ConfigText::ResetDone);
+}
+
+bool TConfigFile::ConfigChanged() const {
+  return std::memcmp(conf_.get(), savedConf_.get(), kConfSize) != 0;
+}
+
+void TConfigFile::CopyToSaved() {
+  *savedConf_ = *conf_;
+}
+
+void TConfigFile::LoadStartupConfig(const QStringList& parameters) {
+  if (!parameters.isEmpty()) {
+    const QFileInfo candidate(parameters.front());
+    if (candidate.suffix().toUpper() == "KLV" && candidate.isFile()) {
+      fileName_ = parameters.front();
+      LoadConfig();
+    } else {
+      messages_.Confirmation(ConfigText::IllegalParameter, TMsgButton::Ok);
+    }
+    return;
+  }
+  if (QFileInfo(kDefaultConfigFileName).isFile())
+    LoadConfig();
+}
+
+TNewLineEntry TConfigFile::GetNewLine(int channel, TDisplayMode mode) const {
+  return conf_->NewLine.Entry.at(static_cast<std::size_t>(channel))
+      .at(static_cast<std::size_t>(mode));
+}
+
+void TConfigFile::SetNewLine(int channel, TDisplayMode mode, TNewLineEntry entry) {
+  conf_->NewLine.Entry.at(static_cast<std::size_t>(channel)).at(static_cast<std::size_t>(mode)) =
+      entry;
+}
+
+}  // namespace klv
