@@ -90,6 +90,7 @@ void TAttrManager::Measure(TAttr& attr) {
 // ---- TConsoleBuffer --------------------------------------------------------
 
 TConsoleBuffer::TConsoleBuffer() {
+  Font.Name = QStringLiteral("Courier");  // the console's own font until one is set
   TConsoleBuffer::Allocate();
 }
 
@@ -220,7 +221,6 @@ void TConsoleBuffer::WriteString(std::string_view text) {
 // ---- TColorConsoleBuffer ---------------------------------------------------
 
 TColorConsoleBuffer::TColorConsoleBuffer(IFontMeasurer* measurer) : attrManager_(measurer) {
-  Font.Name = QStringLiteral("Courier");
   TColorConsoleBuffer::Allocate();
 }
 

@@ -5,6 +5,7 @@
 // and paints from the model.
 #pragma once
 
+#include <QFlags>
 #include <QString>
 #include <cstdint>
 #include <string_view>
@@ -121,7 +122,7 @@ class IConsoleView {
 
 enum class TConsoleLineBreak { CRLF, CR, LF };
 
-enum TConsoleOption : std::uint8_t {
+enum TConsoleOption : unsigned {
   coAutoTracking = 0x01,
   coCheckEOF = 0x02,
   coCheckBreak = 0x04,
@@ -131,7 +132,8 @@ enum TConsoleOption : std::uint8_t {
   coStdOutput = 0x40,
   coFixedPitchOnly = 0x80,
 };
-using TConsoleOptions = std::uint8_t;
+Q_DECLARE_FLAGS(TConsoleOptions, TConsoleOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TConsoleOptions)
 inline constexpr TConsoleOptions kDefaultConsoleOptions =
     coAutoTracking | coCheckBreak | coLazyWrite | coFixedPitchOnly;
 
@@ -145,6 +147,10 @@ class TConsoleBuffer {
   TConsoleBuffer& operator=(const TConsoleBuffer&) = delete;
 
   void SetView(IConsoleView* view) { view_ = view; }
+
+  // The font of the cells written next (the colour console keeps it per
+  // cell as an attribute). Changing it costs nothing until a cell is written.
+  TFixedFont Font;
 
   int Cols() const { return cols_; }
   int Rows() const { return rows_; }
@@ -199,10 +205,6 @@ class TConsoleBuffer {
 class TColorConsoleBuffer : public TConsoleBuffer {
  public:
   explicit TColorConsoleBuffer(IFontMeasurer* measurer = nullptr);
-
-  // The attribute of the cells written next. Changing it costs nothing until
-  // a cell is written.
-  TFixedFont Font;
 
   int AttrAt(int x, int y) const { return attrs_[Offset(x, y)]; }
   const TAttrManager& Attrs() const { return attrManager_; }

@@ -1,0 +1,635 @@
+#include "display/ui/ConsoleWidget.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "common/Cp1252.h"
+
+namespace klv {
+namespace {
+
+// The console that holds the process's standard output or input, if any.
+TConsole* stdoutOwner = nullptr;
+TConsole* stdinOwner = nullptr;
+
+QColor ToQColor(TColor color) {
+  return QColor::fromRgb(static_cast<QRgb>(color));
+}
+
+QString FaceKey(const TFixedFont& font) {
+  return font.Name + '|' + QString::number(font.Height) + '|' + QString::number(font.Style);
+}
+
+}  // namespace
+
+QFont ToQFont(const TFixedFont& font) {
+  QFont qfont;
+  if (font.Name.compare(QLatin1String("Fixedsys"), Qt::CaseInsensitive) == 0) {
+    qfont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  } else if (font.Name.compare(QLatin1String("Courier New"), Qt::CaseInsensitive) == 0 ||
+             font.Name.compare(QLatin1String("Courier"), Qt::CaseInsensitive) == 0) {
+    qfont = QFont(QStringLiteral("Liberation Mono"));
+    qfont.setStyleHint(QFont::Monospace);
+  } else {
+    qfont = QFont(font.Name);
+  }
+  if (font.Height < 0) {
+    qfont.setPixelSize(-font.Height);
+  } else if (font.Height > 0) {
+    qfont.setPixelSize(font.Height);
+  }
+  qfont.setBold((font.Style & FontStyle::Bold) != 0);
+  qfont.setItalic((font.Style & FontStyle::Italic) != 0);
+  qfont.setUnderline((font.Style & FontStyle::Underline) != 0);
+  qfont.setStrikeOut((font.Style & FontStyle::StrikeOut) != 0);
+  qfont.setKerning(false);
+  return qfont;
+}
+
+TFontMetrics TQtFontMeasurer::Measure(const TFixedFont& font) {
+  const QString key = FaceKey(font);
+  auto cached = cache_.constFind(key);
+  if (cached != cache_.constEnd())
+    return *cached;
+  const QFont qfont = ToQFont(font);
+  const QFontMetrics fm(qfont);
+  TFontMetrics metrics;
+  metrics.CharWidth = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
+  metrics.CharHeight = std::max(1, fm.height() + std::max(0, fm.leading()));
+  metrics.Ascent = fm.ascent();
+  metrics.Descent = fm.descent();
+  // Slanted and bold glyphs reach past their cell by this much.
+  metrics.Overhang = (font.Style & (FontStyle::Italic | FontStyle::Bold)) != 0
+                         ? std::max(0, fm.maxWidth() - metrics.CharWidth)
+                         : 0;
+  metrics.FixedPitch = QFontInfo(qfont).fixedPitch();
+  cache_.insert(key, metrics);
+  return metrics;
+}
+
+// ---- TConsole ---------------------------------------------------------------
+
+TConsole::TConsole(QWidget* parent) : TConsole(false, parent) {}
+
+TConsole::TConsole(bool colored, QWidget* parent) : QAbstractScrollArea(parent) {
+  if (colored) {
+    buffer_ = std::make_unique<TColorConsoleBuffer>(&measurer_);
+  } else {
+    buffer_ = std::make_unique<TConsoleBuffer>();
+  }
+  buffer_->SetView(this);
+  setFocusPolicy(Qt::StrongFocus);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel is painted
+  viewport()->setAutoFillBackground(false);
+  frameTimer_.setSingleShot(true);
+  frameTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&frameTimer_, &QTimer::timeout, this, &TConsole::Frame);
+  dirtyRows_.assign(static_cast<std::size_t>(Rows()), {-1, -1});
+  resize(160, 88);
+  FontChanged(true);
+}
+
+TConsole::~TConsole() {
+  if (savedStdout_ >= 0)
+    DetachStdOutput();
+  if (savedStdin_ >= 0)
+    DetachStdInput();
+  buffer_->SetView(nullptr);
+}
+
+void TConsole::SetCols(int cols) {
+  buffer_->SetSize(cols, Rows());
+  RecomputeLayout();
+}
+
+void TConsole::SetRows(int rows) {
+  buffer_->SetSize(Cols(), rows);
+  dirtyRows_.assign(static_cast<std::size_t>(Rows()), {-1, -1});
+  RecomputeLayout();
+}
+
+void TConsole::SetOptions(TConsoleOptions options) {
+  const TConsoleOptions added = options & ~options_;
+  const TConsoleOptions removed = options_ & ~options;
+  if (added & coStdOutput)
+    AttachStdOutput();
+  if (added & coStdInput) {
+    try {
+      AttachStdInput();
+    } catch (...) {
+      if (added & coStdOutput)
+        DetachStdOutput();
+      throw;
+    }
+  }
+  if (removed & coStdOutput)
+    DetachStdOutput();
+  if (removed & coStdInput)
+    DetachStdInput();
+  options_ = options;
+  if ((added & coFixedPitchOnly) && !measurer_.Measure(Font()).FixedPitch) {
+    options_.setFlag(coFixedPitchOnly, false);
+    throw EInvalidFont("TConsole: " + Font().Name.toStdString() + " is not fixed-pitch");
+  }
+}
+
+void TConsole::SetFont(const TFixedFont& font) {
+  if ((options_ & coFixedPitchOnly) && !measurer_.Measure(font).FixedPitch) {
+    throw EInvalidFont("TConsole: " + font.Name.toStdString() + " is not fixed-pitch");
+  }
+  const bool faceChanged = font.Name != metricsFont_.Name || font.Height != metricsFont_.Height;
+  const bool styleChanged = font.Style != buffer_->Font.Style;
+  buffer_->Font = font;
+  if (faceChanged || styleChanged)
+    FontChanged(faceChanged);
+}
+
+void TConsole::SetFontColor(TColor color) {
+  buffer_->Font.Color = color;
+}
+
+void TConsole::SetFontBkColor(TColor color) {
+  buffer_->Font.BkColor = color;
+}
+
+void TConsole::SetFontStyle(std::uint8_t style) {
+  if (style == buffer_->Font.Style)
+    return;
+  buffer_->Font.Style = style;
+  FontChanged(false);
+}
+
+void TConsole::SetControlColor(TColor color) {
+  controlColor_ = color;
+  viewport()->update();
+}
+
+// A new face or size takes new metrics (and every attribute takes the new
+// size); a new style or colour only ever widens the cells, so a bold or
+// slanted channel style never makes the grid smaller.
+void TConsole::FontChanged(bool faceChanged) {
+  const TFontMetrics fresh = measurer_.Measure(buffer_->Font);
+  TFontMetrics next = fresh;
+  if (faceChanged) {
+    if (auto* color = dynamic_cast<TColorConsoleBuffer*>(buffer_.get())) {
+      color->Attrs().SetHeight(buffer_->Font.Height);
+    }
+    metricsFont_ = buffer_->Font;
+  } else {
+    next.CharWidth = std::max(metrics_.CharWidth, fresh.CharWidth);
+    next.CharHeight = std::max(metrics_.CharHeight, fresh.CharHeight);
+    next.Ascent = std::max(metrics_.Ascent, fresh.Ascent);
+    next.Descent = std::max(metrics_.Descent, fresh.Descent);
+    next.Overhang = std::max(metrics_.Overhang, fresh.Overhang);
+  }
+  const bool grew = next.CharWidth != metrics_.CharWidth ||
+                    next.CharHeight != metrics_.CharHeight || next.Ascent != metrics_.Ascent ||
+                    next.Overhang != metrics_.Overhang;
+  metrics_ = next;
+  plainFont_ = ToQFont(buffer_->Font);
+  if (faceChanged || grew) {
+    RecomputeLayout();
+    AllChanged();
+  }
+}
+
+void TConsole::RecomputeLayout() {
+  const QSize area = viewport()->size();
+  visibleCols_ = area.width() / metrics_.CharWidth;
+  visibleRows_ = area.height() / metrics_.CharHeight;
+  const int maxX = std::max(0, Cols() - visibleCols_);
+  const int maxY = std::max(0, Rows() - visibleRows_);
+  origin_ = QPoint(std::clamp(origin_.x(), 0, maxX), std::clamp(origin_.y(), 0, maxY));
+  const QSignalBlocker blockH(horizontalScrollBar());
+  const QSignalBlocker blockV(verticalScrollBar());
+  horizontalScrollBar()->setRange(0, std::max(1, maxX));
+  horizontalScrollBar()->setPageStep(std::max(1, visibleCols_));
+  horizontalScrollBar()->setValue(origin_.x());
+  verticalScrollBar()->setRange(0, std::max(1, maxY));
+  verticalScrollBar()->setPageStep(std::max(1, visibleRows_));
+  verticalScrollBar()->setValue(origin_.y());
+}
+
+void TConsole::ScrollTo(int x, int y) {
+  const int maxX = std::max(0, Cols() - visibleCols_);
+  const int maxY = std::max(0, Rows() - visibleRows_);
+  const QPoint target(std::clamp(x, 0, maxX), std::clamp(y, 0, maxY));
+  if (target != origin_) {
+    origin_ = target;
+    viewport()->update();
+  }
+  const QSignalBlocker blockH(horizontalScrollBar());
+  const QSignalBlocker blockV(verticalScrollBar());
+  horizontalScrollBar()->setValue(origin_.x());
+  verticalScrollBar()->setValue(origin_.y());
+}
+
+void TConsole::scrollContentsBy(int, int) {
+  ScrollTo(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void TConsole::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  RecomputeLayout();
+  viewport()->update();
+}
+
+void TConsole::keyPressEvent(QKeyEvent* event) {
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  const int halfCols = std::max(1, visibleCols_ / 2);
+  const int maxX = std::max(0, Cols() - visibleCols_);
+  const int maxY = std::max(0, Rows() - visibleRows_);
+  const int x = origin_.x();
+  const int y = origin_.y();
+  switch (event->key()) {
+    case Qt::Key_Left:
+      ScrollTo(x - (ctrl ? halfCols : 1), y);
+      break;
+    case Qt::Key_Right:
+      ScrollTo(x + (ctrl ? halfCols : 1), y);
+      break;
+    case Qt::Key_Home:
+      ctrl ? ScrollTo(x, 0) : ScrollTo(0, y);
+      break;
+    case Qt::Key_End:
+      ctrl ? ScrollTo(x, maxY) : ScrollTo(maxX, y);
+      break;
+    case Qt::Key_Up:
+      ScrollTo(x, y - 1);
+      break;
+    case Qt::Key_Down:
+      ScrollTo(x, y + 1);
+      break;
+    case Qt::Key_PageUp:
+      ScrollTo(x, y - visibleRows_);
+      break;
+    case Qt::Key_PageDown:
+      ScrollTo(x, y + visibleRows_);
+      break;
+    default:
+      // Typed characters feed an attached standard input; the window around
+      // the console sees them as well.
+      if (stdinWriteFd_ >= 0 && !event->text().isEmpty()) {
+        const std::string bytes = QStringToCp1252(event->text());
+        [[maybe_unused]] const ssize_t n = ::write(stdinWriteFd_, bytes.data(), bytes.size());
+      }
+      event->ignore();
+      return;
+  }
+  event->accept();
+}
+
+void TConsole::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  if (caretShown_) {
+    caretShown_ = false;
+    viewport()->update(paintedCaret_);
+  }
+}
+
+void TConsole::WriteString(std::string_view text) {
+  buffer_->WriteString(text);
+}
+
+void TConsole::Clear() {
+  buffer_->Clear();
+  origin_ = QPoint(0, 0);
+  FontChanged(true);
+  RecomputeLayout();
+  AllChanged();
+}
+
+void TConsole::PlaceCaret() {
+  caretShown_ = true;
+  ScheduleFrame();
+}
+
+QRect TConsole::CaretRect() const {
+  return QRect((CursorX() - origin_.x()) * metrics_.CharWidth,
+               (CursorY() - origin_.y()) * metrics_.CharHeight + metrics_.Ascent,
+               metrics_.CharWidth, 2);
+}
+
+QRect TConsole::CellRect(int col, int row, int count) const {
+  return QRect((col - origin_.x()) * metrics_.CharWidth, (row - origin_.y()) * metrics_.CharHeight,
+               count * metrics_.CharWidth, metrics_.CharHeight);
+}
+
+// ---- damage and frames ------------------------------------------------------
+
+void TConsole::MarkBufferRowDirty(int bufferRow, int first, int last) {
+  auto& range = dirtyRows_[static_cast<std::size_t>(bufferRow)];
+  if (range.first < 0) {
+    range = {first, last};
+  } else {
+    range.first = std::min(range.first, first);
+    range.second = std::max(range.second, last);
+  }
+  anyDirty_ = true;
+}
+
+void TConsole::RowChanged(int row, int first, int last) {
+  const int overhang = (metrics_.Overhang + metrics_.CharWidth - 1) / metrics_.CharWidth;
+  MarkBufferRowDirty((row + buffer_->TopRow()) % Rows(), std::max(0, first - overhang),
+                     std::min(Cols() - 1, last + overhang));
+  ScheduleFrame();
+}
+
+void TConsole::ScrolledUp() {
+  ++scrollsPending_;
+  MarkBufferRowDirty((Rows() - 1 + buffer_->TopRow()) % Rows(), 0, Cols() - 1);
+  ScheduleFrame();
+}
+
+void TConsole::AllChanged() {
+  allDirty_ = true;
+  ScheduleFrame();
+}
+
+void TConsole::CursorMoved() {
+  if (options_ & coAutoTracking)
+    trackPending_ = true;
+  ScheduleFrame();
+}
+
+void TConsole::Beep() {
+  QApplication::beep();
+}
+
+void TConsole::ScheduleFrame() {
+  if (frameTimer_.isActive())
+    return;
+  const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : kFrameIntervalMs;
+  frameTimer_.start(static_cast<int>(std::max<qint64>(0, kFrameIntervalMs - since)));
+}
+
+void TConsole::Frame() {
+  sinceFrame_.restart();
+  if (scrollsPending_ > 0) {
+    // The grid moved up: move the pixels, then repaint what changed.
+    if (scrollsPending_ < visibleRows_ && !allDirty_) {
+      viewport()->scroll(0, -scrollsPending_ * metrics_.CharHeight);
+    } else {
+      allDirty_ = true;
+    }
+    scrollsPending_ = 0;
+  }
+  if (trackPending_) {
+    trackPending_ = false;
+    BringCursorIntoView();
+  }
+  if (allDirty_) {
+    viewport()->update();
+  } else if (anyDirty_) {
+    const int top = buffer_->TopRow();
+    for (int bufferRow = 0; bufferRow < Rows(); ++bufferRow) {
+      auto& range = dirtyRows_[static_cast<std::size_t>(bufferRow)];
+      if (range.first < 0)
+        continue;
+      const int row = (bufferRow - top + Rows()) % Rows();
+      if (row >= origin_.y() && row < origin_.y() + visibleRows_ + 1) {
+        viewport()->update(CellRect(range.first, row, range.second - range.first + 1));
+      }
+    }
+  }
+  for (auto& range : dirtyRows_)
+    range = {-1, -1};
+  anyDirty_ = false;
+  allDirty_ = false;
+  const QRect caret = caretShown_ ? CaretRect() : QRect();
+  if (caret != paintedCaret_) {
+    viewport()->update(paintedCaret_);
+    viewport()->update(caret);
+  }
+}
+
+void TConsole::BringCursorIntoView() {
+  const int y = std::max(CursorY() - visibleRows_ + 1, std::min(origin_.y(), CursorY()));
+  const int x = std::max(CursorX() - visibleCols_ + 1, std::min(origin_.x(), CursorX()));
+  ScrollTo(x, y);
+}
+
+// ---- painting ---------------------------------------------------------------
+
+void TConsole::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  const QRect clip = event->rect();
+  const int cw = metrics_.CharWidth;
+  const int ch = metrics_.CharHeight;
+  const int firstRow = origin_.y() + std::max(0, clip.top()) / ch;
+  const int lastRow = std::min(Rows() - 1, origin_.y() + clip.bottom() / ch);
+  const int firstCol = origin_.x() + std::max(0, clip.left()) / cw;
+  const int lastCol = std::min(Cols() - 1, origin_.x() + clip.right() / cw);
+  if (firstCol <= lastCol) {
+    for (int row = firstRow; row <= lastRow; ++row)
+      PaintRowCells(painter, row, firstCol, lastCol);
+  }
+  // Beyond the grid: the control's colour.
+  const int gridRight = (Cols() - origin_.x()) * cw;
+  const int gridBottom = (Rows() - origin_.y()) * ch;
+  const QColor control = ToQColor(controlColor_);
+  if (clip.right() >= gridRight) {
+    painter.fillRect(QRect(QPoint(gridRight, clip.top()), clip.bottomRight()), control);
+  }
+  if (clip.bottom() >= gridBottom) {
+    painter.fillRect(QRect(QPoint(clip.left(), gridBottom), clip.bottomRight()), control);
+  }
+  paintedCaret_ = QRect();
+  if (caretShown_) {
+    paintedCaret_ = CaretRect();
+    painter.fillRect(paintedCaret_, ToQColor(buffer_->Font.Color));
+  }
+  ++paintCount_;
+}
+
+void TConsole::PaintRowCells(QPainter& painter, int row, int first, int last) {
+  const int count = last - first + 1;
+  const QRect rect = CellRect(first, row, count);
+  painter.fillRect(rect, ToQColor(buffer_->Font.BkColor));
+  painter.setFont(plainFont_);
+  painter.setPen(ToQColor(buffer_->Font.Color));
+  const std::string_view text = buffer_->RowText(row).substr(static_cast<std::size_t>(first),
+                                                             static_cast<std::size_t>(count));
+  painter.drawText(rect.left(), rect.top() + metrics_.Ascent, Cp1252ToQString(text));
+}
+
+// ---- standard output and input ---------------------------------------------
+
+void TConsole::AttachStdOutput() {
+  if (stdoutOwner != nullptr && stdoutOwner != this) {
+    throw EConsoleError("TConsole.SetOptions: Standard Output is already open");
+  }
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    throw EConsoleError(std::string("TConsole.SetOptions: cannot redirect standard output: ") +
+                        std::strerror(errno));
+  }
+  std::fflush(stdout);
+  savedStdout_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  ::dup2(fds[1], STDOUT_FILENO);
+  ::close(fds[1]);
+  stdoutReadFd_ = fds[0];
+  stdoutOwner = this;
+  // A reader thread drains the pipe so that writing to standard output never
+  // blocks, even from the user-interface thread; the text is written on it.
+  stdoutReader_ = std::thread([this, fd = stdoutReadFd_] {
+    char chunk[4096];
+    for (;;) {
+      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0)
+        return;
+      QMetaObject::invokeMethod(
+          this,
+          [this, text = std::string(chunk, static_cast<std::size_t>(n))] { WriteString(text); },
+          Qt::QueuedConnection);
+    }
+  });
+}
+
+void TConsole::DetachStdOutput() {
+  if (stdoutOwner != this)
+    return;
+  std::fflush(stdout);
+  ::dup2(savedStdout_, STDOUT_FILENO);  // drops the pipe's last writer: the reader ends
+  ::close(savedStdout_);
+  savedStdout_ = -1;
+  if (stdoutReader_.joinable())
+    stdoutReader_.join();
+  ::close(stdoutReadFd_);
+  stdoutReadFd_ = -1;
+  stdoutOwner = nullptr;
+}
+
+void TConsole::AttachStdInput() {
+  if (stdinOwner != nullptr && stdinOwner != this) {
+    throw EConsoleError("TConsole.SetOptions: Standard Input is already open");
+  }
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    throw EConsoleError(std::string("TConsole.SetOptions: cannot attach standard input: ") +
+                        std::strerror(errno));
+  }
+  savedStdin_ = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+  ::dup2(fds[0], STDIN_FILENO);
+  ::close(fds[0]);
+  ::fcntl(fds[1], F_SETFL, O_NONBLOCK);  // typing never blocks the window
+  stdinWriteFd_ = fds[1];
+  stdinOwner = this;
+}
+
+void TConsole::DetachStdInput() {
+  if (stdinOwner != this)
+    return;
+  ::dup2(savedStdin_, STDIN_FILENO);
+  ::close(savedStdin_);
+  savedStdin_ = -1;
+  ::close(stdinWriteFd_);
+  stdinWriteFd_ = -1;
+  stdinOwner = nullptr;
+}
+
+// ---- TColorConsole ------------------------------------------------------------
+
+TColorConsole::TColorConsole(QWidget* parent) : TConsole(true, parent) {}
+
+void TColorConsole::paintEvent(QPaintEvent* event) {
+  lastAttr_ = -1;
+  runs_ = 0;
+  TConsole::paintEvent(event);
+  lastPaintRuns_ = runs_;
+}
+
+const TColorConsole::PaintFont& TColorConsole::FontFor(int attr) {
+  if (paintFonts_.size() <= static_cast<std::size_t>(attr)) {
+    paintFonts_.resize(static_cast<std::size_t>(attr) + 1);
+  }
+  PaintFont& entry = paintFonts_[static_cast<std::size_t>(attr)];
+  const TFixedFont& face = ColorBuffer().Attrs().At(attr).Font;
+  if (!entry.valid || !entry.face.SameFace(face)) {
+    entry.face = face;
+    entry.raw = QRawFont::fromFont(ToQFont(face));
+    QString all;
+    for (int b = 0; b < 256; ++b)
+      all.append(Cp1252ToUnicode(static_cast<unsigned char>(b)));
+    const QList<quint32> indexes = entry.raw.glyphIndexesForString(all);
+    for (std::size_t b = 0; b < entry.glyphs.size(); ++b) {
+      entry.glyphs[b] =
+          b < static_cast<std::size_t>(indexes.size()) ? indexes[static_cast<qsizetype>(b)] : 0;
+    }
+    entry.valid = true;
+  }
+  return entry;
+}
+
+void TColorConsole::PaintRowCells(QPainter& painter, int row, int first, int last) {
+  const TColorConsoleBuffer& buffer = ColorBuffer();
+  const int* attrs = buffer.RowAttrs(row);
+  const std::string_view text = buffer.RowText(row);
+  if (cellPositions_.size() != static_cast<std::size_t>(Cols())) {
+    cellPositions_.resize(static_cast<std::size_t>(Cols()));
+    for (std::size_t i = 0; i < cellPositions_.size(); ++i) {
+      cellPositions_[i] = QPointF(static_cast<qreal>(i) * CharWidth(), 0);
+    }
+    runGlyphs_.resize(static_cast<std::size_t>(Cols()));
+  }
+  const QRect rowRect = CellRect(first, row, last - first + 1);
+  const int baseline = rowRect.top() + Ascent();
+
+  // Backgrounds first, one fill per stretch of equal background colour.
+  int col = first;
+  while (col <= last) {
+    const TColor background = buffer.Attrs().At(attrs[col]).Font.BkColor;
+    int end = col + 1;
+    while (end <= last && buffer.Attrs().At(attrs[end]).Font.BkColor == background)
+      ++end;
+    painter.fillRect(CellRect(col, row, end - col), ToQColor(background));
+    col = end;
+  }
+
+  QGlyphRun run;
+  col = first;
+  while (col <= last) {
+    const int attr = attrs[col];
+    int end = col + 1;
+    while (end <= last && attrs[end] == attr)
+      ++end;
+    const TAttr& a = buffer.Attrs().At(attr);
+    const PaintFont& font = FontFor(attr);
+    if (attr != lastAttr_) {
+      painter.setPen(ToQColor(a.Font.Color));
+      lastAttr_ = attr;
+    }
+    const int count = end - col;
+    for (int i = 0; i < count; ++i) {
+      runGlyphs_[static_cast<std::size_t>(i)] =
+          font.glyphs[static_cast<unsigned char>(text[static_cast<std::size_t>(col + i)])];
+    }
+    run.setRawFont(font.raw);
+    run.setRawData(runGlyphs_.data(), cellPositions_.data(), count);
+    run.setUnderline((a.Font.Style & FontStyle::Underline) != 0);
+    run.setStrikeOut((a.Font.Style & FontStyle::StrikeOut) != 0);
+    painter.drawGlyphRun(QPointF((col - ScrollOrigin().x()) * CharWidth() - a.LeftShift, baseline),
+                         run);
+    ++runs_;
+    col = end;
+  }
+}
+
+}  // namespace klv

@@ -1,0 +1,205 @@
+// The console window: paints a console model, scrolls it, shows a caret and
+// batches repaints so that, however fast text is written, it paints at most
+// about 60 times a second and always ends with the last text shown.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QGlyphRun>
+#include <QHash>
+#include <QRawFont>
+#include <QTimer>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "display/Console.h"
+
+namespace klv {
+
+class EInvalidFont : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class EConsoleError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The real font behind a console font name. "Fixedsys" is the system's fixed
+// font and "Courier New" (or "Courier") Liberation Mono; Height below zero is
+// a pixel size.
+QFont ToQFont(const TFixedFont& font);
+
+class TQtFontMeasurer : public IFontMeasurer {
+ public:
+  TFontMetrics Measure(const TFixedFont& font) override;
+
+ private:
+  QHash<QString, TFontMetrics> cache_;
+};
+
+class TConsole : public QAbstractScrollArea, protected IConsoleView {
+  Q_OBJECT
+
+ public:
+  static constexpr int kFrameIntervalMs = 16;
+
+  explicit TConsole(QWidget* parent = nullptr);
+  ~TConsole() override;
+
+  int Cols() const { return buffer_->Cols(); }
+  void SetCols(int cols);
+  int Rows() const { return buffer_->Rows(); }
+  void SetRows(int rows);
+  TConsoleOptions Options() const { return options_; }
+  // Adding coStdOutput or coStdInput attaches the console as the process's
+  // standard output or input; throws EConsoleError when another console
+  // already has it.
+  void SetOptions(TConsoleOptions options);
+  TConsoleLineBreak LineBreak() const { return buffer_->LineBreak(); }
+  void SetLineBreak(TConsoleLineBreak lineBreak) { buffer_->SetLineBreak(lineBreak); }
+
+  const TFixedFont& Font() const { return buffer_->Font; }
+  // Throws EInvalidFont (and keeps the old font) for a proportional font
+  // while coFixedPitchOnly is set.
+  void SetFont(const TFixedFont& font);
+  void SetFontColor(TColor color);
+  void SetFontStyle(std::uint8_t style);
+  void SetFontBkColor(TColor color);
+  TColor ControlColor() const { return controlColor_; }
+  void SetControlColor(TColor color);
+
+  void WriteString(std::string_view text);
+  void WriteChar(char c) { WriteString(std::string_view(&c, 1)); }
+  void GotoXY(int x, int y) { buffer_->GotoXY(x, y); }
+  int CursorX() const { return buffer_->CursorX(); }
+  int CursorY() const { return buffer_->CursorY(); }
+  void Clear();
+  // Shows the caret (one cell wide, 2 pixels high, at the ascent line) at the cursor.
+  void PlaceCaret();
+
+  const TConsoleBuffer& Buffer() const { return *buffer_; }
+  TConsoleBuffer& Buffer() { return *buffer_; }
+  int CharWidth() const { return metrics_.CharWidth; }
+  int CharHeight() const { return metrics_.CharHeight; }
+  int Ascent() const { return metrics_.Ascent; }
+  QPoint ScrollOrigin() const { return origin_; }
+  int VisibleCols() const { return visibleCols_; }
+  int VisibleRows() const { return visibleRows_; }
+  bool CaretShown() const { return caretShown_; }
+  // The caret's rectangle in viewport coordinates.
+  QRect CaretRect() const;
+  // Paint events handled so far, and whether text waits to be painted.
+  long PaintCount() const { return paintCount_; }
+  bool FramePending() const { return frameTimer_.isActive(); }
+  // Scrolls the view to a cell origin (clamped).
+  void ScrollTo(int x, int y);
+
+ protected:
+  TConsole(bool colored, QWidget* parent);
+
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+  // Draws cells first..last of grid row `row`.
+  virtual void PaintRowCells(QPainter& painter, int row, int first, int last);
+  QRect CellRect(int col, int row, int count) const;
+
+  // IConsoleView
+  void RowChanged(int row, int first, int last) override;
+  void ScrolledUp() override;
+  void AllChanged() override;
+  void CursorMoved() override;
+  void Beep() override;
+
+  TQtFontMeasurer measurer_;
+  std::unique_ptr<TConsoleBuffer> buffer_;
+
+ private:
+  void FontChanged(bool faceChanged);
+  void RecomputeLayout();
+  void ScheduleFrame();
+  void Frame();
+  void BringCursorIntoView();
+  void MarkBufferRowDirty(int bufferRow, int first, int last);
+  void AttachStdOutput();
+  void DetachStdOutput();
+  void AttachStdInput();
+  void DetachStdInput();
+
+  TConsoleOptions options_ = kDefaultConsoleOptions;
+  TColor controlColor_ = clWindow;
+  TFontMetrics metrics_;
+  TFixedFont metricsFont_;  // the font the cell metrics were taken from
+  QPoint origin_{0, 0};
+  int visibleCols_ = 0;
+  int visibleRows_ = 0;
+  bool caretShown_ = false;
+  QRect paintedCaret_;
+  QFont plainFont_;
+
+  // Damage waiting for the next frame, by buffer row (first, last column).
+  std::vector<std::pair<int, int>> dirtyRows_;
+  bool anyDirty_ = false;
+  bool allDirty_ = false;
+  int scrollsPending_ = 0;
+  bool trackPending_ = false;
+  QTimer frameTimer_;
+  QElapsedTimer sinceFrame_;
+  long paintCount_ = 0;
+
+  // Standard output and input.
+  int savedStdout_ = -1;
+  int stdoutReadFd_ = -1;
+  std::thread stdoutReader_;
+  int savedStdin_ = -1;
+  int stdinWriteFd_ = -1;
+};
+
+// A console whose every cell has its own font, colour and background.
+class TColorConsole : public TConsole {
+  Q_OBJECT
+
+ public:
+  explicit TColorConsole(QWidget* parent = nullptr);
+  TColorConsoleBuffer& ColorBuffer() { return static_cast<TColorConsoleBuffer&>(*buffer_); }
+  const TColorConsoleBuffer& ColorBuffer() const {
+    return static_cast<const TColorConsoleBuffer&>(*buffer_);
+  }
+  // Draw calls made by the last paint (one per run of equal attribute).
+  int LastPaintRuns() const { return lastPaintRuns_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void PaintRowCells(QPainter& painter, int row, int first, int last) override;
+
+ private:
+  // An attribute's font as raw glyphs: runs are drawn glyph by glyph at the
+  // cell positions, with no text shaping and no font selection per run.
+  struct PaintFont {
+    TFixedFont face;
+    QRawFont raw;
+    std::array<quint32, 256> glyphs{};
+    bool valid = false;
+  };
+  const PaintFont& FontFor(int attr);
+
+  std::vector<PaintFont> paintFonts_;
+  std::vector<QPointF> cellPositions_;
+  std::vector<quint32> runGlyphs_;
+  int lastAttr_ = -1;
+  int runs_ = 0;
+  int lastPaintRuns_ = 0;
+};
+
+}  // namespace klv
