@@ -1,6 +1,7 @@
 // kelvora32 [configuration-file.klv]
 #include <QApplication>
 
+#include "app/ShutdownSignals.h"
 #include "app/ui/Klvmain.h"
 
 int main(int argc, char** argv) {
@@ -8,10 +9,17 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Kelvora 32"));
   QApplication::setDesktopFileName(QStringLiteral("kelvora32"));
 
-  QStringList parameters = QApplication::arguments();
-  parameters.removeFirst();  // the program itself
+  klv::TAppFormSetup setup;
+  setup.Parameters = QApplication::arguments();
+  setup.Parameters.removeFirst();  // the program itself
 
-  klv::TKLVAppForm window(parameters);
+  klv::TKLVAppForm window(setup);
+  // SIGTERM, SIGINT and SIGHUP end the program in order, without questions.
+  klv::TShutdownSignals shutdownSignals;
+  QObject::connect(&shutdownSignals, &klv::TShutdownSignals::Received, &window, [&] {
+    window.ShutDown();
+    QApplication::exit(0);
+  });
   window.showMaximized();
   return QApplication::exec();
 }

@@ -1,0 +1,65 @@
+// How the main window hands received data to the display renderers and the
+// log, and what it offers the parts that transmit. Header-only interfaces, so
+// every subsystem can implement or call them without linking to the window.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace klv {
+
+// States of the six modem lines and whether each changed, in the order
+// RTS, DTR, CTS, DSR, DCD, RI.
+struct TModemStatusRecord {
+  enum Line { RTS = 0, DTR, CTS, DSR, DCD, RI, LineCount };
+  std::array<bool, LineCount> State{};
+  std::array<bool, LineCount> Changed{};
+  friend bool operator==(const TModemStatusRecord&, const TModemStatusRecord&) = default;
+};
+
+// The renderers of the three display modes.
+class IReceiveRenderers {
+ public:
+  virtual ~IReceiveRenderers() = default;
+  virtual void HexReceiveByte(int channel, std::uint8_t byte) = 0;
+  virtual void TtyReceiveByte(int channel, std::uint8_t byte) = 0;
+  virtual void RuvoReceiveByte(int channel, std::uint8_t byte) = 0;
+  virtual void HexReset() = 0;
+  virtual void RuvoReset() = 0;
+  virtual void HexModemStatusLine(int channel, const TModemStatusRecord& record) = 0;
+  virtual void TtyModemStatusLine(int channel, const TModemStatusRecord& record) = 0;
+  // Writes the Hex/ASCII line in progress, followed by `tail`, to the file
+  // log (toFile) or the printer log.
+  virtual void HexLogPendingLine(const QString& tail, bool toFile) = 0;
+};
+
+// The file and printer log as the main window drives it.
+class IReceiveLog {
+ public:
+  virtual ~IReceiveLog() = default;
+  virtual void LoadLogSettings() = 0;
+  virtual bool OpenLog() = 0;
+  virtual void CloseLog() = 0;
+  virtual void OpenPrinterLog() = 0;
+  virtual void ClosePrinterLog() = 0;
+  virtual void LogRawByte(std::uint8_t byte) = 0;
+};
+
+// Services of the main window for everything that transmits or stamps time.
+class IAppServices {
+ public:
+  virtual ~IAppServices() = default;
+  virtual bool ChannelAvailable(int channel) const = 0;
+  virtual void OutputString(int channel, std::string_view bytes) = 0;
+  virtual int ChannelOutputRoom(int channel) const = 0;
+  virtual void DiscardChannelOutput(int channel) = 0;
+  virtual bool ChannelCTS(int channel) const = 0;
+  virtual void SetChannelRTS(int channel, bool on) = 0;
+  virtual void SetChannelDTR(int channel, bool on) = 0;
+  virtual QString TimeStampText(const QDateTime& time) const = 0;
+};
+
+}  // namespace klv

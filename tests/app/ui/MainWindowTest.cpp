@@ -1,0 +1,385 @@
+// The main window on the offscreen platform, on pseudo-terminals and on the
+// simulated null-modem cable, with every message answered through the service.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/ui/Klvmain.h"
+#include "serial/PtyFixture.h"
+#include "serial/SimulatedNullModem.h"
+#include "support/EventLoop.h"
+#include "support/FakeMessageService.h"
+#include "support/PortMap.h"
+#include "support/RecordingRenderers.h"
+
+namespace klv {
+namespace {
+
+using test::RunUntil;
+using End = SimulatedNullModem::End;
+
+class MainWindow : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    previousDir_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());  // no Config.klv unless a test writes one
+    SetDefaultDeviceProvider(&ports_);
+  }
+  void TearDown() override {
+    form_.reset();
+    SetDefaultDeviceProvider(nullptr);
+    SetCountPortsInUse(true);
+    QDir::setCurrent(previousDir_);
+  }
+
+  void Start(const QStringList& parameters = {}) {
+    TAppFormSetup setup;
+    setup.Parameters = parameters;
+    setup.Messages = &messages_;
+    setup.Renderers = &renderers_;
+    setup.Log = &log_;
+    setup.AttachStdio = false;
+    form_ = std::make_unique<TKLVAppForm>(setup);
+    form_->show();
+    ASSERT_TRUE(RunUntil([&] { return form_->Started(); }));
+  }
+
+  // A simulated cable whose end A (built as COM n) is offered; the test plays end B.
+  std::unique_ptr<ISerialDevice> Cable(SimulatedNullModem& cable, int comNumber) {
+    ports_.Add(comNumber, &cable);
+    return cable.OpenEnd(End::B);
+  }
+
+  static void Send(ISerialDevice& device, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const IoResult r = device.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()) + done,
+                                      bytes.size() - done);
+      ASSERT_EQ(r.Status, IoStatus::Ok);
+      done += r.Count;
+    }
+  }
+
+  QString StatusText(int channel, QPushButton* TStatusBar::*panel) {
+    return (form_->StatusBar(channel).*panel)->text();
+  }
+
+  QTemporaryDir dir_;
+  QString previousDir_;
+  test::PortMap ports_;
+  test::FakeMessageService messages_;
+  test::RecordingRenderers renderers_;
+  test::RecordingLog log_;
+  std::unique_ptr<TKLVAppForm> form_;
+};
+
+TEST_F(MainWindow, StartsOnTheFirstTwoPresentPortsAndShowsThem) {
+  SimulatedNullModem one(3), two(5);
+  ports_.Add(3, &one);
+  ports_.Add(5, &two);
+  Start();
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(form_->ChannelAvailable(0));
+  EXPECT_TRUE(form_->ChannelAvailable(1));
+  EXPECT_FALSE(form_->ChannelAvailable(2));
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelComPort), "COM3");
+  EXPECT_EQ(StatusText(1, &TStatusBar::PanelComPort), "COM5");
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelBaudRate), "9600");
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelParity), "N");
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelNewLine), "NL>0AH");
+  EXPECT_EQ(form_->windowTitle(), "Kelvora 32 - " + QDir(dir_.path()).filePath("Config.klv"));
+  EXPECT_EQ(form_->PanelDisplayMode->text(), "Hex/ASCII");
+  EXPECT_EQ(form_->PanelRunStatus->text(), "Running");
+  EXPECT_EQ(form_->PanelCurrentString->text(), "Str=1");
+  // The line settings reach the device: DTR on, RTS off by default.
+  EXPECT_TRUE(one.DTR(End::A));
+  EXPECT_FALSE(one.RTS(End::A));
+  EXPECT_EQ(one.AppliedSettings(End::A).Baud, 9600);
+}
+
+// Bytes written to the pseudo-terminal masters reach the renderer in order,
+// whether they come one at a time or in large blocks, on both channels at once.
+TEST_F(MainWindow, EveryReceivedByteReachesTheRendererOnceAndInOrder) {
+  test::TestPorts directory;
+  test::Pty pty1, pty2;
+  directory.Link(1, pty1.Slave());
+  directory.Link(2, pty2.Slave());
+  ports_.Add(1, &directory.Provider());
+  ports_.Add(2, &directory.Provider());
+  Start();
+  ASSERT_TRUE(form_->ChannelAvailable(0));
+  ASSERT_TRUE(form_->ChannelAvailable(1));
+
+  const std::vector<std::uint8_t> data1 = test::RandomBytes(200000, 1);
+  const std::vector<std::uint8_t> data2 = test::RandomBytes(3000, 2);
+  {
+    test::FdWriter bulk(pty1.Master(), data1);  // large blocks
+    for (std::uint8_t byte : data2) {           // one byte per event
+      ASSERT_EQ(::write(pty2.Master(), &byte, 1), 1);
+      QApplication::processEvents();
+    }
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          return renderers_.Channel(0).size() >= data1.size() &&
+                 renderers_.Channel(1).size() >= data2.size();
+        },
+        30000));
+  }
+  EXPECT_EQ(renderers_.Channel(0), data1);
+  EXPECT_EQ(renderers_.Channel(1), data2);
+}
+
+TEST_F(MainWindow, PauseDropsDataEchoAndModemChangesButShowsOwnLineToggles) {
+  SimulatedNullModem cable(1);
+  auto far = Cable(cable, 1);
+  Start();
+  TConf& conf = form_->Conf();
+  conf.MiscBool.LogModemP = true;
+  conf.MiscBool.LocalEchoP = true;
+
+  form_->PauseClick();
+  EXPECT_EQ(form_->PanelRunStatus->text(), "PAUSED");
+  EXPECT_TRUE(form_->BtnPause->isChecked());
+  Send(*far, "dropped");
+  far->SetRTS(true);  // our CTS changes
+  form_->OutputString(0, "echo");
+  QApplication::processEvents();
+  QThread::msleep(100);
+  QApplication::processEvents();
+  EXPECT_TRUE(renderers_.bytes.empty());
+  EXPECT_TRUE(renderers_.modemLines.empty());
+  EXPECT_TRUE(form_->Port(0).CTS()) << "the indicator still follows the line";
+
+  form_->ToggleRTS(0);  // our own toggle is shown even while paused
+  ASSERT_EQ(renderers_.modemLines.size(), 1u);
+  EXPECT_TRUE(renderers_.modemLines[0].record.Changed[TModemStatusRecord::RTS]);
+  EXPECT_TRUE(renderers_.modemLines[0].record.State[TModemStatusRecord::RTS]);
+  EXPECT_TRUE(conf.ModemControl.Channel[0].RTS);
+  EXPECT_TRUE(cable.RTS(End::A));
+
+  form_->PauseClick();
+  Send(*far, "new");
+  ASSERT_TRUE(RunUntil([&] { return renderers_.Channel(0).size() == 3; }));
+  EXPECT_EQ(renderers_.Channel(0), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  form_->OutputString(0, "E");
+  EXPECT_EQ(renderers_.Channel(0).back(), 'E') << "echo shows as received on channel 1";
+  far->SetDTR(true);  // our DSR and DCD come on
+  ASSERT_TRUE(RunUntil([&] { return renderers_.modemLines.size() == 2; }));
+  const TModemStatusRecord& after = renderers_.modemLines[1].record;
+  EXPECT_TRUE(after.Changed[TModemStatusRecord::DSR]);
+  EXPECT_TRUE(after.Changed[TModemStatusRecord::DCD]);
+  EXPECT_TRUE(after.State[TModemStatusRecord::CTS]);
+  EXPECT_FALSE(after.Changed[TModemStatusRecord::CTS]) << "the change during the pause is gone";
+}
+
+TEST_F(MainWindow, ThePortButtonSkipsUnusablePortsAndTheOtherChannel) {
+  SimulatedNullModem c1(1), c3(3), c4(4);
+  ports_.Add(1, &c1);
+  ports_.Add(3, &c3);
+  ports_.Add(4, &c4);
+  Start();  // channel 1 on COM1, channel 2 on COM3
+  ASSERT_EQ(StatusText(1, &TStatusBar::PanelComPort), "COM3");
+  form_->NextPortClick(0);
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelComPort), "COM4");
+  EXPECT_TRUE(c4.IsOpen(End::A));
+  EXPECT_FALSE(c1.IsOpen(End::A));
+  form_->NextPortClick(0);  // 16 -> 1 wraps, 3 belongs to channel 2
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelComPort), "COM1");
+}
+
+TEST_F(MainWindow, TheBaudButtonGoesFrom115200To1001To110) {
+  SimulatedNullModem cable(1);
+  ports_.Add(1, &cable);
+  Start();
+  form_->Conf().Comparam.Channel[0].BaudIndex = 14;
+  form_->UpdateStatusBars();
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelBaudRate), "115200");
+  form_->NextBaudClick(0);
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelBaudRate), "1001");
+  EXPECT_EQ(cable.AppliedSettings(End::A).Baud, 1001);
+  form_->NextBaudClick(0);
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelBaudRate), "110");
+  form_->NextParityClick(0);
+  form_->NextDataBitsClick(0);
+  form_->NextStopBitsClick(0);
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelParity), "O");
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelDataBits), "5");
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelStopBits), "2");
+  EXPECT_EQ(cable.AppliedSettings(End::A).Parity, TParity::pOdd);
+  EXPECT_EQ(cable.AppliedSettings(End::A).DataBits, 5);
+}
+
+TEST_F(MainWindow, ADisabledChannelHidesItsBarAndTransmitButton) {
+  SimulatedNullModem cable(1);
+  ports_.Add(1, &cable);
+  Start();
+  EXPECT_FALSE(form_->StatusBar(1).Bar->isVisible());
+  EXPECT_TRUE(form_->StatusBar(0).Bar->isVisible());
+  EXPECT_FALSE(form_->BtnTransmitt_2->isEnabled());
+  EXPECT_FALSE(form_->ChannelAvailable(1));
+}
+
+TEST_F(MainWindow, AMissingConfiguredPortIsReportedOnceAndStaysDisabledAfterSaving) {
+  // Write a configuration whose channel 1 uses COM7, which has no device.
+  SimulatedNullModem cable(2);
+  ports_.Add(2, &cable);
+  Start();
+  form_->Conf().Comparam.Channel[0].Enabled = true;
+  form_->Conf().Comparam.Channel[0].Port = 7;
+  form_->Conf().Comparam.Channel[1].Enabled = false;
+  ASSERT_TRUE(form_->SaveConfigAs(QDir(dir_.path()).filePath("bench.klv")));
+  form_.reset();
+  messages_.shown.clear();
+
+  Start({QDir(dir_.path()).filePath("bench.klv")});
+  ASSERT_EQ(messages_.Texts(), std::vector<QString>{"COM7 is not available!"});
+  EXPECT_FALSE(form_->Conf().Comparam.Channel[0].Enabled);
+  EXPECT_FALSE(form_->StatusBar(0).Bar->isVisible());
+  form_->SaveItemClick();
+  form_.reset();
+  messages_.shown.clear();
+  Start({QDir(dir_.path()).filePath("bench.klv")});
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_FALSE(form_->Conf().Comparam.Channel[0].Enabled);
+}
+
+TEST_F(MainWindow, APortThisUserMayNotOpenSaysHowToFixIt) {
+  SimulatedNullModem cable(2);
+  ports_.Add(2, &cable);
+  ports_.DenyPermission(1, "add your user to the group dialout");
+  Start();  // the port search counts COM1 as present
+  ASSERT_FALSE(messages_.shown.empty());
+  EXPECT_EQ(messages_.shown[0].text,
+            "COM1 is not available!\n\nadd your user to the group dialout");
+  EXPECT_FALSE(form_->ChannelAvailable(0));
+}
+
+TEST_F(MainWindow, AnArmedTriggerPanelBlinksAndAnUnusedOneStaysBlack) {
+  SimulatedNullModem c1(1), c2(2);
+  ports_.Add(1, &c1);
+  ports_.Add(2, &c2);
+  Start();
+  form_->Conf().Trigger_HexTTY.Channel[0].Mode = 1;
+  QPushButton* armed = form_->StatusBar(0).pnTrig;
+  QPushButton* unused = form_->StatusBar(1).pnTrig;
+  QStringList armedStyles, unusedStyles;
+  for (int tick = 0; tick < 2; ++tick) {
+    form_->OneSecondTick();
+    armedStyles << armed->styleSheet();
+    unusedStyles << unused->styleSheet();
+  }
+  EXPECT_EQ(armed->text(), "Tr-Armed");
+  EXPECT_EQ(unused->text(), "Tr-Unused");
+  EXPECT_NE(armedStyles[0].contains("#ff0000"), armedStyles[1].contains("#ff0000"));
+  EXPECT_EQ(unusedStyles[0], unusedStyles[1]);
+  EXPECT_FALSE(unusedStyles[0].contains("#ff0000"));
+  EXPECT_FALSE(form_->PanelClock->text().isEmpty());
+}
+
+TEST_F(MainWindow, TheCloseQuestionsThreeAnswers) {
+  Start();
+  form_->Conf().MiscInt.AutoXmitInterval = 777;
+  const QString file = QDir(dir_.path()).filePath("Config.klv");
+
+  messages_.answers = {TMsgButton::Cancel};
+  EXPECT_FALSE(form_->close());
+  EXPECT_EQ(messages_.shown.back().text, "Do you want to save changes to Config.klv?");
+  EXPECT_EQ(messages_.shown.back().buttons, TMsgButton::Yes | TMsgButton::No | TMsgButton::Cancel);
+
+  messages_.answers = {TMsgButton::No};
+  EXPECT_TRUE(form_->close());
+  EXPECT_FALSE(QFile::exists(file));
+
+  form_.reset();
+  Start();
+  form_->Conf().MiscInt.AutoXmitInterval = 778;
+  // Yes with no file yet goes through Save As; an answer-less dialog would block here, so
+  // the file is created first and Yes saves over it.
+  QFile(file).open(QIODevice::WriteOnly);
+  messages_.answers = {TMsgButton::Yes};
+  EXPECT_TRUE(form_->close());
+  TConfigFile check(messages_, *form_);
+  check.SetConfigFileName(file);
+  ASSERT_TRUE(check.LoadConfig());
+  EXPECT_EQ(check.Conf().MiscInt.AutoXmitInterval, 778);
+}
+
+TEST_F(MainWindow, TypedCharactersGoToChannelOneWithTheSwedishLettersMapped) {
+  test::TestPorts directory;
+  test::Pty pty;
+  directory.Link(1, pty.Slave());
+  ports_.Add(1, &directory.Provider());
+  Start();
+  ASSERT_TRUE(form_->ChannelAvailable(0));
+  QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QString(QChar(0xE4)));  // a-umlaut
+  QApplication::sendEvent(&form_->KLV(), &a);
+  QKeyEvent seven(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7");
+  QApplication::sendEvent(&form_->KLV(), &seven);
+  std::vector<std::uint8_t> received;
+  ASSERT_TRUE(RunUntil([&] {
+    const auto more = test::ReadAvailable(pty.Master());
+    received.insert(received.end(), more.begin(), more.end());
+    return received.size() >= 2;
+  }));
+  EXPECT_EQ(received, (std::vector<std::uint8_t>{132, '7'}));
+  EXPECT_EQ(form_->PanelTransmittIndicator->text(), "T1");
+  EXPECT_TRUE(RunUntil([&] { return form_->PanelTransmittIndicator->text().isEmpty(); }));
+}
+
+TEST_F(MainWindow, AVanishedDeviceIsReportedOnceAndTheChannelCloses) {
+  SimulatedNullModem cable(1);
+  auto far = Cable(cable, 1);
+  Start();
+  ASSERT_TRUE(form_->ChannelAvailable(0));
+  cable.Vanish(End::A);
+  ASSERT_TRUE(RunUntil([&] { return !messages_.shown.empty(); }));
+  QThread::msleep(100);
+  QApplication::processEvents();
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].kind, test::FakeMessageService::Kind::Error);
+  EXPECT_TRUE(messages_.shown[0].text.contains("Channel 1"));
+  EXPECT_FALSE(form_->ChannelAvailable(0));
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelComPort), "COM1 lost");
+  EXPECT_TRUE(form_->Conf().Comparam.Channel[0].Enabled) << "the configuration is the user's";
+
+  cable.Reconnect(End::A);
+  form_->OpenChannels();
+  EXPECT_TRUE(form_->ChannelAvailable(0));
+  EXPECT_EQ(StatusText(0, &TStatusBar::PanelComPort), "COM1");
+}
+
+TEST_F(MainWindow, ProtocolDisplayNeedsAProtocolAndBreakNeedsChannelOne) {
+  Start();
+  form_->ProtocolDisplayClick();
+  EXPECT_EQ(messages_.Texts().back(), "Please select a protocol first");
+  EXPECT_EQ(form_->CurrentDisplayMode(), TDisplayMode::HexAscii);
+  EXPECT_TRUE(form_->BtnHexAscii->isChecked());
+  form_->BreakClick();
+  EXPECT_EQ(messages_.Texts().back(), "The Primary Channel is not available");
+
+  form_->Conf().Protocol.Selected = 1;
+  form_->ProtocolDisplayClick();
+  EXPECT_EQ(form_->CurrentDisplayMode(), TDisplayMode::Protocol);
+  EXPECT_EQ(form_->PanelDisplayMode->text(), "Protocol: Ruvo-94");
+  EXPECT_EQ(renderers_.ruvoResets, 1);
+}
+
+TEST_F(MainWindow, TheBreakHoldsChannelOnesLine) {
+  SimulatedNullModem cable(1);
+  auto far = Cable(cable, 1);
+  Start();
+  form_->BreakClick();
+  EXPECT_EQ(cable.BreaksReceived(End::B), 1);
+  EXPECT_FALSE(cable.BreakHeld(End::B));
+}
+
+}  // namespace
+}  // namespace klv
