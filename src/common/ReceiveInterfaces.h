@@ -48,6 +48,19 @@ class IReceiveLog {
   virtual void LogRawByte(std::uint8_t byte) = 0;
 };
 
+// The displayed text as the renderers hand it to the logs: bytes of the
+// Windows code page, with the channel (0 or 1) that decides channel 2's
+// appearance in the rich-text and printer logs.
+class ILogText {
+ public:
+  virtual ~ILogText() = default;
+  // File log: the text, then a line end when newLine is set. toRichText
+  // false keeps the piece out of a rich-text log.
+  virtual void LogText(std::string_view text, int channel, bool newLine, bool toRichText) = 0;
+  // Printer log: the text as it stands (line ends are part of it).
+  virtual void LogPrinterText(std::string_view text, int channel) = 0;
+};
+
 // Services of the main window for everything that transmits or stamps time.
 class IAppServices {
  public:
@@ -60,6 +73,17 @@ class IAppServices {
   virtual void SetChannelRTS(int channel, bool on) = 0;
   virtual void SetChannelDTR(int channel, bool on) = 0;
   virtual QString TimeStampText(const QDateTime& time) const = 0;
+  // Shows the console's caret unless another control of the window has the focus.
+  virtual void RefreshCaret() = 0;
+};
+
+// Transmission of library strings, as triggers ask for it.
+class IStringTransmitter {
+ public:
+  virtual ~IStringTransmitter() = default;
+  virtual void TransmitLibraryString(int index, int channel) = 0;
+  // Runs library entry `index` as a script on the channel.
+  virtual void RunLibraryScript(int index, int channel) = 0;
 };
 
 }  // namespace klv

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "app/Config.h"
-#include "app/MessageService.h"
+#include "common/MessageService.h"
 #include "app/ui/DialogServices.h"
 #include "app/ui/RadioGroup.h"
 

@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/DisplayRenderers.h"
 #include "app/StatusTexts.h"
 #include "app/ui/Channel.h"
 #include "app/ui/Dm_param.h"
@@ -26,19 +27,7 @@
 namespace klv {
 namespace {
 
-// Received data has nowhere to go until a renderer or log is plugged in.
-class TNoRenderers : public IReceiveRenderers {
- public:
-  void HexReceiveByte(int, std::uint8_t) override {}
-  void TtyReceiveByte(int, std::uint8_t) override {}
-  void RuvoReceiveByte(int, std::uint8_t) override {}
-  void HexReset() override {}
-  void RuvoReset() override {}
-  void HexModemStatusLine(int, const TModemStatusRecord&) override {}
-  void TtyModemStatusLine(int, const TModemStatusRecord&) override {}
-  void HexLogPendingLine(const QString&, bool) override {}
-};
-
+// Until the log engine is built in, the logs take nothing.
 class TNoLog : public IReceiveLog {
  public:
   void LoadLogSettings() override {}
@@ -47,6 +36,12 @@ class TNoLog : public IReceiveLog {
   void OpenPrinterLog() override {}
   void ClosePrinterLog() override {}
   void LogRawByte(std::uint8_t) override {}
+};
+
+class TNoLogText : public ILogText {
+ public:
+  void LogText(std::string_view, int, bool, bool) override {}
+  void LogPrinterText(std::string_view, int) override {}
 };
 
 constexpr const char* kFileFilter = "KLV configuration *.klv (*.klv)";
@@ -113,20 +108,8 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
     setup.Messages = ownMessages_.get();
   }
   messages_ = setup.Messages;
-  if (setup.Renderers == nullptr) {
-    ownRenderers_ = std::make_unique<TNoRenderers>();
-    setup.Renderers = ownRenderers_.get();
-  }
-  renderers_ = setup.Renderers;
-  if (setup.Log == nullptr) {
-    ownLog_ = std::make_unique<TNoLog>();
-    setup.Log = ownLog_.get();
-  }
-  log_ = setup.Log;
   parameters_ = setup.Parameters;
-
   config_ = std::make_unique<TConfigFile>(*messages_, *this);
-  dispatcher_ = std::make_unique<TReceiveDispatcher>(config_->Conf(), *renderers_, *log_);
 
   // The ports as the form sets them up; the record overrides them at every opening.
   PrimaryPort.SetComNumber(1);
@@ -163,6 +146,20 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
     KLV_->SetOptions(coAutoTracking | coCheckBreak | coLazyWrite | coFixedPitchOnly);
   }
   KLV_->Clear();
+
+  if (setup.Log == nullptr) {
+    ownLog_ = std::make_unique<TNoLog>();
+    setup.Log = ownLog_.get();
+  }
+  log_ = setup.Log;
+  if (setup.Renderers == nullptr) {
+    ownLogText_ = std::make_unique<TNoLogText>();
+    hexTty_ = std::make_unique<TProtocol_HexTTY>(Conf(), *KLV_, *this, *ownLogText_);
+    ownRenderers_ = std::make_unique<TDisplayRenderers>(*hexTty_);
+    setup.Renderers = ownRenderers_.get();
+  }
+  renderers_ = setup.Renderers;
+  dispatcher_ = std::make_unique<TReceiveDispatcher>(config_->Conf(), *renderers_, *log_);
 
   BuildMenus();
   BuildToolBar();

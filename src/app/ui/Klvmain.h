@@ -15,6 +15,7 @@
 #include "app/ui/DialogServices.h"
 #include "app/ui/MessageBoxService.h"
 #include "common/ReceiveInterfaces.h"
+#include "display/P_hextty.h"
 #include "display/ui/ConsoleWidget.h"
 #include "serial/ComPort.h"
 
@@ -35,7 +36,7 @@ struct TAppFormSetup {
   QStringList Parameters;
   // Messages to the user; message boxes when null.
   IMessageService* Messages = nullptr;
-  // Renderers and log; when null, received data goes nowhere (until they are built in).
+  // Renderers and log; when null, the window's own.
   IReceiveRenderers* Renderers = nullptr;
   IReceiveLog* Log = nullptr;
   // The console becomes the process's standard input and output.
@@ -119,7 +120,7 @@ class TKLVAppForm : public QMainWindow,
   // Opens, re-applies or closes both ports as the record says. Returns false
   // when a port failed to open (the user has been told why).
   bool OpenChannels();
-  void RefreshCaret();
+  void RefreshCaret() override;
   void FlashTransmitIndicator(int channel);
 
   // Commands.
@@ -200,6 +201,8 @@ class TKLVAppForm : public QMainWindow,
 
   std::unique_ptr<TMessageBoxService> ownMessages_;
   IMessageService* messages_;
+  std::unique_ptr<ILogText> ownLogText_;
+  std::unique_ptr<TProtocol_HexTTY> hexTty_;
   std::unique_ptr<IReceiveRenderers> ownRenderers_;
   IReceiveRenderers* renderers_;
   std::unique_ptr<IReceiveLog> ownLog_;

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/MessageService.h"
+#include "common/MessageService.h"
 
 namespace klv {
 

@@ -5,7 +5,7 @@
 #include <QDialog>
 
 #include "app/Config.h"
-#include "app/MessageService.h"
+#include "common/MessageService.h"
 #include "app/ui/RadioGroup.h"
 
 class QCheckBox;

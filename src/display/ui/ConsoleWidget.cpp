@@ -174,6 +174,12 @@ void TConsole::SetFontStyle(std::uint8_t style) {
   FontChanged(false);
 }
 
+void TConsole::SetChannelAppearance(int channel) {
+  const TFixedFont font = ChannelFont(buffer_->Font, channel);
+  SetFontColor(font.Color);
+  SetFontStyle(font.Style);
+}
+
 void TConsole::SetControlColor(TColor color) {
   controlColor_ = color;
   viewport()->update();

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "display/Console.h"
+#include "display/ConsoleOutput.h"
 
 namespace klv {
 
@@ -45,7 +46,7 @@ class TQtFontMeasurer : public IFontMeasurer {
   QHash<QString, TFontMetrics> cache_;
 };
 
-class TConsole : public QAbstractScrollArea, protected IConsoleView {
+class TConsole : public QAbstractScrollArea, protected IConsoleView, public IConsoleOutput {
   Q_OBJECT
 
  public:
@@ -76,11 +77,13 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView {
   TColor ControlColor() const { return controlColor_; }
   void SetControlColor(TColor color);
 
-  void WriteString(std::string_view text);
-  void WriteChar(char c) { WriteString(std::string_view(&c, 1)); }
-  void GotoXY(int x, int y) { buffer_->GotoXY(x, y); }
-  int CursorX() const { return buffer_->CursorX(); }
-  int CursorY() const { return buffer_->CursorY(); }
+  void WriteString(std::string_view text) override;
+  void WriteChar(char c) override { WriteString(std::string_view(&c, 1)); }
+  void GotoXY(int x, int y) override { buffer_->GotoXY(x, y); }
+  int CursorX() const override { return buffer_->CursorX(); }
+  int CursorY() const override { return buffer_->CursorY(); }
+  void SetLazyWrite(bool on) override { options_.setFlag(coLazyWrite, on); }
+  void SetChannelAppearance(int channel) override;
   void Clear();
   // Shows the caret (one cell wide, 2 pixels high, at the ascent line) at the cursor.
   void PlaceCaret();

@@ -1,0 +1,315 @@
+#include "display/P_hextty.h"
+
+#include <algorithm>
+
+namespace klv {
+namespace {
+
+constexpr std::array<std::string_view, 32> kControlNames = {
+    "nul", "soh", "stx", "etx", "eot", "enq", "ack", "bel", "bs",  "ht",  "lf",
+    "vt",  "ff",  "cr",  "so",  "si",  "dle", "dc1", "dc2", "dc3", "dc4", "nak",
+    "syn", "etb", "can", "em",  "sub", "esc", "fs",  "gs",  "rs",  "us"};
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+constexpr std::uint8_t CR = 13;
+constexpr std::uint8_t LF = 10;
+
+}  // namespace
+
+TProtocol_HexTTY::TProtocol_HexTTY(const TConf& conf, IConsoleOutput& console, IAppServices& app,
+                                   ILogText& log)
+    : conf_(conf), console_(console), app_(app), log_(log) {
+  image_.fill(' ');
+}
+
+std::string_view TProtocol_HexTTY::ControlName(std::uint8_t code) {
+  return code < kControlNames.size() ? kControlNames[code] : std::string_view();
+}
+
+std::string TProtocol_HexTTY::ModemStatusText(const TModemStatusRecord& record) {
+  static constexpr std::array<const char*, TModemStatusRecord::LineCount> kNames = {
+      "RTS", "DTR", "CTS", "DSR", "DCD", "RI"};
+  std::string text = "MODEM STATUS: ";
+  for (std::size_t line = 0; line < kNames.size(); ++line) {
+    text += kNames[line];
+    text += record.Changed[line] ? '>' : '=';
+    text += record.State[line] ? '0' : '1';
+    text += ' ';
+  }
+  return text;
+}
+
+TNewLineEntry TProtocol_HexTTY::NewLine(int channel, TDisplayMode mode) const {
+  return conf_.NewLine.Entry[static_cast<std::size_t>(channel)][static_cast<std::size_t>(mode)];
+}
+
+std::string TProtocol_HexTTY::TimeStamp() const {
+  return app_.TimeStampText(clock_()).toStdString();
+}
+
+void TProtocol_HexTTY::ChannelColours(int channel) {
+  console_.SetChannelAppearance(channel);
+}
+
+// ---- trigger hook -------------------------------------------------------------
+
+void TProtocol_HexTTY::TriggerHook(int channel, std::uint8_t byte, Render render, EndLine endLine) {
+  const THexTTYTrigChannel& settings =
+      conf_.Trigger_HexTTY.Channel[static_cast<std::size_t>(channel)];
+  if (settings.Mode == static_cast<std::uint8_t>(TTrigMode::Disabled) || trigger_ == nullptr) {
+    (this->*render)(channel, byte);
+    return;
+  }
+  if (!trigger_->CheckTrigger(channel, byte)) {
+    if (trigger_->OnNoTrigDisplayAll(channel))
+      (this->*render)(channel, byte);
+    return;
+  }
+  RenderAll(channel, trigger_->TakePreTrigChars(channel), true, render);
+  RenderAll(channel, trigger_->TakeTrigString(channel), false, render);
+  RenderAll(channel, trigger_->TakePostTrigChars(channel), false, render);
+  if (trigger_->TakeForceNewLine(channel))
+    (this->*endLine)(channel);
+  if (settings.OnTrigTrLocalStr)
+    app_.OutputString(channel, settings.OnTrigTrLocalText.view());
+  if (settings.OnTrigTrLibStr && transmitter_ != nullptr) {
+    const int index = std::min<int>(settings.OnTrigTrLibStrNr, kLibraryEntries - 1);
+    if (conf_.Strngs.Strings[static_cast<std::size_t>(index)].Syntax ==
+        static_cast<std::uint8_t>(TStringSyntax::Script)) {
+      transmitter_->RunLibraryScript(index, channel);
+    } else {
+      transmitter_->TransmitLibraryString(index, channel);
+    }
+  }
+}
+
+void TProtocol_HexTTY::RenderAll(int channel, std::string_view bytes, bool reversed,
+                                 Render render) {
+  if (reversed) {
+    for (auto it = bytes.rbegin(); it != bytes.rend(); ++it) {
+      (this->*render)(channel, static_cast<std::uint8_t>(*it));
+    }
+  } else {
+    for (char c : bytes)
+      (this->*render)(channel, static_cast<std::uint8_t>(c));
+  }
+}
+
+// ---- Hex/ASCII ------------------------------------------------------------------
+
+void TProtocol_HexTTY::HexReceiveByte(int channel, std::uint8_t byte) {
+  TriggerHook(channel, byte, &TProtocol_HexTTY::HexRender, &TProtocol_HexTTY::HexEndLine);
+}
+
+void TProtocol_HexTTY::HexReset() {
+  HexClearLine();
+  console_.GotoXY(kCharColumn, 0);
+  if (trigger_ != nullptr) {
+    trigger_->ResetTrigBuffers(0);
+    trigger_->ResetTrigBuffers(1);
+  }
+}
+
+void TProtocol_HexTTY::HexClearLine() {
+  count_ = 0;
+  image_.fill(' ');
+  channels_.fill(0);
+}
+
+void TProtocol_HexTTY::HexRender(int channel, std::uint8_t byte) {
+  const TNewLineEntry nl = NewLine(channel, TDisplayMode::HexAscii);
+  const bool isNewLine = byte == nl.NLChar;
+  if (isNewLine && nl.NLPos == static_cast<std::uint8_t>(TNewLinePos::Before))
+    HexEndLine();
+
+  if (channel == 1)
+    ChannelColours(1);
+  const char shown = byte < 32 ? '.' : static_cast<char>(byte);
+  console_.WriteChar(shown);
+  const char hex[2] = {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
+  console_.GotoXY(3 * count_, console_.CursorY());
+  console_.WriteString(std::string_view(hex, 2));
+  const auto at = static_cast<std::size_t>(count_);
+  image_[3 * at] = hex[0];
+  image_[3 * at + 1] = hex[1];
+  image_[kCharColumn + at] = shown;
+  channels_[at] = channel;
+  ++count_;
+  console_.GotoXY(kCharColumn + count_, console_.CursorY());
+  app_.RefreshCaret();
+  if (channel == 1)
+    ChannelColours(0);
+
+  if (isNewLine && nl.NLPos == static_cast<std::uint8_t>(TNewLinePos::After))
+    HexEndLine();
+  if (count_ >= kBytesPerLine)
+    HexEndLine();
+}
+
+void TProtocol_HexTTY::HexEndLine(int) {
+  if (count_ == 0)
+    return;
+  std::string stamp;
+  if (TimeStampsOn()) {
+    // Blanks up to column 69, wherever the line ends.
+    stamp = TimeStamp();
+    console_.WriteString(std::string(2 + static_cast<std::size_t>(kBytesPerLine - count_), ' ') +
+                         stamp);
+  }
+  console_.SetLazyWrite(false);
+  console_.WriteString("\r\n");
+  console_.GotoXY(kCharColumn, console_.CursorY());
+  app_.RefreshCaret();
+  console_.SetLazyWrite(true);
+  if (conf_.Log.LogToPrinter)
+    HexLogLine(stamp, false);
+  if (conf_.Log.LogToFile)
+    HexLogLine(stamp, true);
+  HexClearLine();
+}
+
+void TProtocol_HexTTY::HexLogPendingLine(std::string_view tail, bool toFile) {
+  HexLogLine(tail, toFile);
+}
+
+// The line goes to the log field by field, each with its byte's channel, in
+// the console's columns; positions without a byte are blanks.
+void TProtocol_HexTTY::HexLogLine(std::string_view tail, bool toFile) {
+  auto piece = [&](std::string_view text, int channel) {
+    if (toFile) {
+      log_.LogText(text, channel, false, true);
+    } else {
+      log_.LogPrinterText(text, channel);
+    }
+  };
+  for (std::size_t i = 0; i < kBytesPerLine; ++i) {
+    piece(std::string_view(&image_[3 * i], 3), channels_[i]);
+  }
+  piece("   ", 0);
+  for (std::size_t i = 0; i < kBytesPerLine; ++i) {
+    piece(std::string_view(&image_[kCharColumn + i], 1), channels_[i]);
+  }
+  const std::string last = "  " + std::string(tail);
+  if (toFile) {
+    log_.LogText(last, 0, true, true);
+  } else {
+    log_.LogPrinterText(last + "\r\n", 0);
+  }
+}
+
+void TProtocol_HexTTY::HexModemStatusLine(int channel, const TModemStatusRecord& record) {
+  HexEndLine();
+  std::string text = ModemStatusText(record);
+  text.resize(kImageSize, ' ');
+  std::copy(text.begin(), text.end(), image_.begin());
+  channels_.fill(0);
+  if (channel == 1)
+    ChannelColours(1);
+  console_.GotoXY(0, console_.CursorY());
+  console_.WriteString(text);
+  if (channel == 1)
+    ChannelColours(0);
+  count_ = kBytesPerLine;
+  console_.GotoXY(kImageSize, console_.CursorY());
+  HexEndLine();
+  app_.RefreshCaret();
+}
+
+// ---- TTY ------------------------------------------------------------------------
+
+void TProtocol_HexTTY::TtyReceiveByte(int channel, std::uint8_t byte) {
+  TriggerHook(channel, byte, &TProtocol_HexTTY::TtyRender, &TProtocol_HexTTY::TtyNewLine);
+}
+
+void TProtocol_HexTTY::TtyOutput(char c, int channel) {
+  console_.WriteChar(c);
+  const std::string_view text(&c, 1);
+  log_.LogText(text, channel, false, true);
+  log_.LogPrinterText(text, channel);
+}
+
+void TProtocol_HexTTY::TtyRender(int channel, std::uint8_t byte) {
+  const TNewLineEntry nl = NewLine(channel, TDisplayMode::Tty);
+  const auto pos = static_cast<TNewLinePos>(nl.NLPos);
+  const bool isNewLine = byte == nl.NLChar;
+  if (isNewLine && pos == TNewLinePos::Before)
+    TtyNewLine(channel);
+
+  if (channel == 1)
+    ChannelColours(1);
+  if (byte < 32) {
+    switch (conf_.MiscInt.CtrlCharDisplay) {
+      case 1:  // "^C"
+        TtyOutput('^', channel);
+        TtyOutput(static_cast<char>(byte + 64), channel);
+        break;
+      case 2:  // "[stx]"
+        TtyOutput('[', channel);
+        for (char c : ControlName(byte))
+          TtyOutput(c, channel);
+        TtyOutput(']', channel);
+        break;
+      default:
+        break;
+    }
+  } else {
+    TtyOutput(static_cast<char>(byte), channel);
+  }
+  if (channel == 1)
+    ChannelColours(0);
+
+  if (isNewLine && pos == TNewLinePos::After)
+    TtyNewLine(channel);
+  if (byte < 32) {
+    if (byte == CR || byte == LF) {
+      // Line ends in the data only count while the new-line character is ignored.
+      if (pos == TNewLinePos::Ignore) {
+        if (byte == CR && TimeStampsOn())
+          TtyTimeStamp(channel);
+        TtyOutput(static_cast<char>(byte), channel);
+      }
+    } else {
+      TtyOutput(static_cast<char>(byte), channel);
+    }
+  }
+  app_.RefreshCaret();
+}
+
+void TProtocol_HexTTY::TtyNewLine(int channel) {
+  if (console_.CursorX() == 0)
+    return;
+  if (TimeStampsOn())
+    TtyTimeStamp(channel);
+  console_.SetLazyWrite(false);
+  console_.WriteString("\r\n");
+  console_.SetLazyWrite(true);
+  log_.LogText({}, channel, true, true);
+  log_.LogPrinterText("\r\n", channel);
+  app_.RefreshCaret();
+}
+
+void TProtocol_HexTTY::TtyTimeStamp(int channel) {
+  const int x = console_.CursorX();
+  if (x >= kTimeStampColumn - 1)
+    return;
+  const std::string text =
+      std::string(static_cast<std::size_t>(kTimeStampColumn - x), ' ') + TimeStamp();
+  console_.WriteString(text);
+  log_.LogText(text, channel, false, true);
+  log_.LogPrinterText(text, channel);
+}
+
+void TProtocol_HexTTY::TtyModemStatusLine(int channel, const TModemStatusRecord& record) {
+  TtyNewLine(channel);
+  if (channel == 1)
+    ChannelColours(1);
+  console_.GotoXY(0, console_.CursorY());
+  for (char c : ModemStatusText(record))
+    TtyOutput(c, channel);
+  if (channel == 1)
+    ChannelColours(0);
+  TtyNewLine(channel);
+  app_.RefreshCaret();
+}
+
+}  // namespace klv

@@ -1,0 +1,82 @@
+// The renderer of the Hex/ASCII and TTY display modes: turns each received
+// byte into console text and hands every displayed piece to the logs.
+#pragma once
+
+#include <QDateTime>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/ConfRecord.h"
+#include "common/ReceiveInterfaces.h"
+#include "display/ConsoleOutput.h"
+#include "trigger/HexTTYTrigger.h"
+
+namespace klv {
+
+class TProtocol_HexTTY {
+ public:
+  static constexpr int kBytesPerLine = 16;
+  static constexpr int kImageSize = 67;
+  static constexpr int kCharColumn = 51;
+  static constexpr int kTimeStampColumn = 69;
+
+  TProtocol_HexTTY(const TConf& conf, IConsoleOutput& console, IAppServices& app, ILogText& log);
+
+  // The trigger engine; without one, every byte is shown.
+  void SetTrigger(IHexTTYTrigger* trigger) { trigger_ = trigger; }
+  void SetStringTransmitter(IStringTransmitter* transmitter) { transmitter_ = transmitter; }
+  void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+
+  void HexReceiveByte(int channel, std::uint8_t byte);
+  void TtyReceiveByte(int channel, std::uint8_t byte);
+  void HexReset();
+  void HexModemStatusLine(int channel, const TModemStatusRecord& record);
+  void TtyModemStatusLine(int channel, const TModemStatusRecord& record);
+  // Logs the line in progress with `tail` in place of the time stamp; the
+  // line itself is kept.
+  void HexLogPendingLine(std::string_view tail, bool toFile);
+
+  // "MODEM STATUS: RTS=0 DTR=0 CTS>1 ... " (0 for an asserted line, > for a change).
+  static std::string ModemStatusText(const TModemStatusRecord& record);
+  static std::string_view ControlName(std::uint8_t code);
+
+  int HexCount() const { return count_; }
+
+ private:
+  using Render = void (TProtocol_HexTTY::*)(int, std::uint8_t);
+  using EndLine = void (TProtocol_HexTTY::*)(int);
+  void TriggerHook(int channel, std::uint8_t byte, Render render, EndLine endLine);
+  void RenderAll(int channel, std::string_view bytes, bool reversed, Render render);
+
+  void HexRender(int channel, std::uint8_t byte);
+  void HexEndLine(int channel = 0);
+  void HexLogLine(std::string_view tail, bool toFile);
+  void HexClearLine();
+
+  void TtyRender(int channel, std::uint8_t byte);
+  void TtyOutput(char c, int channel);
+  void TtyNewLine(int channel);
+  void TtyTimeStamp(int channel);
+
+  TNewLineEntry NewLine(int channel, TDisplayMode mode) const;
+  bool TimeStampsOn() const { return conf_.MiscBool.TimeStamp; }
+  std::string TimeStamp() const;
+  void ChannelColours(int channel);
+
+  const TConf& conf_;
+  IConsoleOutput& console_;
+  IAppServices& app_;
+  ILogText& log_;
+  IHexTTYTrigger* trigger_ = nullptr;
+  IStringTransmitter* transmitter_ = nullptr;
+  std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
+
+  int count_ = 0;
+  std::array<char, kImageSize> image_{};
+  std::array<int, kBytesPerLine> channels_{};
+};
+
+}  // namespace klv
