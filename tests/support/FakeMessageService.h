@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-#include "app/MessageService.h"
+#include "common/MessageService.h"
 
 namespace klv::test {
 
