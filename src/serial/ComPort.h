@@ -94,6 +94,8 @@ class TComPort : public QObject {
   std::uint16_t NewModemTrigger();
   // Arms a one-shot trigger: it fires on the next change of a line whose
   // state bit (or change bit) is in the mask, then stays quiet until armed again.
+  // Triggers belong to the port: an armed trigger stays armed across closing
+  // and opening, and arming a closed port takes effect when it opens.
   void ArmModemTrigger(std::uint16_t handle, std::uint8_t mask);
 
  signals:
@@ -106,6 +108,16 @@ class TComPort : public QObject {
 
  private:
   struct Session;
+  struct Triggers;
+  // Opens COM n through the provider and puts the current settings and
+  // output lines on it; throws EComPortError (OpenFailed).
+  std::unique_ptr<ISerialDevice> OpenDevice(std::uint8_t comNumber);
+  // Applies settings to the open device; throws (UnsupportedSetting) and
+  // leaves the device as it was when it refuses them.
+  void ApplyToDevice(const LineSettings& settings);
+  QString PortName() const;
+  // Input line states of the open session, 0 when closed.
+  std::uint8_t ModemStatusLines() const;
   void StartSession(std::unique_ptr<ISerialDevice> device);
   void StopSession();
   void DeliverAvail(std::uint64_t sessionId);
@@ -120,6 +132,7 @@ class TComPort : public QObject {
   bool rts_ = false;
   bool dtr_ = true;
   std::uint16_t nextTriggerHandle_ = 1;
+  std::unique_ptr<Triggers> triggers_;  // shared with the modem worker
   std::unique_ptr<Session> session_;
   std::uint64_t sessionCounter_ = 0;
 };
