@@ -1,0 +1,140 @@
+// The file log and the printer log.
+//
+// The file log is a text log (.Log, .Txt: lines end with CR LF, text in
+// UTF-8) or a rich-text log (.Doc: RTF, channel 2 blue and underlined). The
+// kind follows the file name's extension. A text log is appended to the file
+// as the data comes and reaches the disk at every line end and at least once
+// a second; a rich-text log is kept in memory and replaces the file, in one
+// step, when the log is closed.
+//
+// Either log stops by itself when it fails while open (disk full, file
+// removed or renamed, printer error): the user is told once, the setting is
+// cleared and FileLogStopped() or PrinterLogStopped() is emitted.
+#pragma once
+
+#include <sys/types.h>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/MessageService.h"
+#include "common/ReceiveInterfaces.h"
+#include "log/LogRecord.h"
+#include "log/PrinterDevice.h"
+#include "log/Rtf.h"
+
+namespace klv {
+
+enum class TLogKind { None, Text, RichText };
+
+// The kind of log a file name makes: .Log and .Txt text, .Doc rich text
+// (any case), anything else none.
+TLogKind LogKindOfFile(const QString& fileName);
+
+// The time in the log's opening and closing lines: the system's short date
+// and long time; the time is left out when it is exactly midnight.
+QString LogDateTimeText(const QDateTime& time);
+
+class TLogEngine : public QObject, public IReceiveLog, public ILogText {
+  Q_OBJECT
+
+ public:
+  static constexpr int kFlushIntervalMs = 1000;
+
+  // `settings` and `logDataFormat` (0 displayed text, 1 hex, 2 decimal,
+  // 3 binary raw bytes) are read live from the configuration; the engine
+  // clears settings.LogToFile / LogToPrinter when a log fails.
+  TLogEngine(TLog& settings, const std::uint8_t& logDataFormat, IMessageService& messages,
+             IPrinterDevice& printer, QObject* parent = nullptr);
+  // Closes open logs the ordinary way, without messages.
+  ~TLogEngine() override;
+
+  void SetClock(std::function<QDateTime()> clock);
+  // Where a rich-text log goes when it cannot be saved over its own file.
+  // Default: the home directory.
+  void SetRescueDirectory(const QString& directory);
+
+  // The log file the next OpenLog opens, as a full path.
+  QString CurrentFileName() const { return currentFileName_; }
+  void SetCurrentFileName(const QString& fileName);
+
+  bool FileLogOpen() const { return openKind_ != TLogKind::None; }
+  TLogKind OpenLogKind() const { return openKind_; }
+  // The file of the open log ("" when none is open).
+  QString OpenFileName() const { return openFileName_; }
+  bool PrinterLogOpen() const { return printerOpen_; }
+
+  // Writes what the text log holds back to its file now.
+  void FlushLog();
+
+  // IReceiveLog
+  void LoadLogSettings() override;
+  bool OpenLog() override;
+  void CloseLog() override;
+  // Failures are reported here; PrinterLogOpen() tells the caller whether
+  // the printer log runs.
+  void OpenPrinterLog() override;
+  void ClosePrinterLog() override;
+  void LogRawByte(std::uint8_t byte) override;
+
+  // ILogText
+  void LogText(std::string_view text, int channel, bool newLine, bool toRichText) override;
+  void LogPrinterText(std::string_view text, int channel) override;
+
+ signals:
+  // The file log failed while open and has stopped (LogToFile is cleared).
+  void FileLogStopped();
+  // The printer log failed while open and has stopped (LogToPrinter is
+  // cleared).
+  void PrinterLogStopped();
+
+ private:
+  QString Now() const;
+  QString VersionLine(const QString& what) const;
+
+  bool OpenTextLog(const QString& path, QString* reason, bool* reported);
+  bool OpenRichLog(const QString& path, QString* reason);
+  void ReportOpenFailure(const QString& path, const QString& reason);
+
+  void AppendToTextLog(std::string_view bytes);
+  bool WritePending();
+  bool FileStillInPlace();
+  void OnFlushTimer();
+  void CloseFile();
+  void StopFileLog(const QString& message);
+
+  bool SaveDocument(const QString& path, QString* reason) const;
+  QString RescueDocument() const;
+
+  void StopPrinterLog(const QString& message);
+
+  TLog& settings_;
+  const std::uint8_t& logDataFormat_;
+  IMessageService& messages_;
+  IPrinterDevice& printer_;
+  std::function<QDateTime()> clock_;
+  QString rescueDirectory_;
+  bool quiet_ = false;
+
+  QString currentFileName_;
+
+  TLogKind openKind_ = TLogKind::None;
+  QString openFileName_;
+  // Text log
+  int fd_ = -1;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  std::string pending_;
+  QTimer flushTimer_;
+  // Rich-text log
+  TRtfDocument document_;
+
+  bool printerOpen_ = false;
+};
+
+}  // namespace klv

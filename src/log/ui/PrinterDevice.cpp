@@ -1,0 +1,205 @@
+#include "log/ui/PrinterDevice.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QStandardPaths>
+#include <cmath>
+
+namespace klv {
+namespace {
+
+constexpr int kTabColumns = 8;
+
+}  // namespace
+
+TQtPrinterDevice::TQtPrinterDevice() {
+  // Courier New where it is installed; on Linux fontconfig usually maps the
+  // name to Liberation Mono, which has the same metrics.
+  font_.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
+  font_.setStyleHint(QFont::TypeWriter);
+  font_.setFixedPitch(true);
+  font_.setPointSizeF(10);
+}
+
+TQtPrinterDevice::~TQtPrinterDevice() {
+  End();
+}
+
+void TQtPrinterDevice::SetPdfDirectory(const QString& directory) {
+  pdfDirectory_ = directory;
+}
+
+QString TQtPrinterDevice::PdfDirectory() const {
+  if (!pdfDirectory_.isEmpty())
+    return pdfDirectory_;
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && QFileInfo(documents).isDir())
+    return documents;
+  return QDir::homePath();
+}
+
+bool TQtPrinterDevice::PrintsToFile() const {
+  if (printer_)
+    return toFile_;
+  return alwaysPdf_ || QPrinterInfo::defaultPrinter().isNull();
+}
+
+QString TQtPrinterDevice::NewPdfFileName() const {
+  const QDir directory(PdfDirectory());
+  const QString base = QStringLiteral("Kelvora32 printer log ") +
+                       QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HHmmss"));
+  QString path = directory.filePath(base + QStringLiteral(".pdf"));
+  for (int n = 2; QFileInfo::exists(path); ++n)
+    path = directory.filePath(base + QStringLiteral(" (%1).pdf").arg(n));
+  return path;
+}
+
+bool TQtPrinterDevice::Begin(QString* error) {
+  End();
+  error_.clear();
+  const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+  toFile_ = alwaysPdf_ || info.isNull();
+  printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  if (toFile_) {
+    if (!QFileInfo(PdfDirectory()).isDir()) {
+      error_ = QStringLiteral("The folder <") + PdfDirectory() + QStringLiteral("> does not exist");
+    } else {
+      destination_ = NewPdfFileName();
+      printer_->setOutputFormat(QPrinter::PdfFormat);
+      printer_->setOutputFileName(destination_);
+    }
+  } else {
+    destination_ = info.printerName();
+    printer_->setPrinterName(destination_);
+  }
+  if (error_.isEmpty()) {
+    printer_->setDocName(QStringLiteral("Kelvora 32 printer log"));
+    printer_->setCreator(QStringLiteral("Kelvora 32"));
+    printer_->setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    painter_ = std::make_unique<QPainter>();
+    if (!painter_->begin(printer_.get())) {
+      error_ = toFile_ ? QStringLiteral("The PDF file <") + destination_ +
+                             QStringLiteral("> could not be created")
+                       : QStringLiteral("The printer ") + destination_ +
+                             QStringLiteral(" did not accept the print job");
+    }
+  }
+  if (!error_.isEmpty()) {
+    painter_.reset();
+    printer_.reset();
+    if (error)
+      *error = error_;
+    return false;
+  }
+
+  const QRectF page = printer_->pageLayout().paintRectPixels(printer_->resolution());
+  pageWidth_ = page.width();
+  pageHeight_ = page.height();
+  SetFont(false, false);
+  const QFontMetricsF metrics(font_, printer_.get());
+  ascent_ = metrics.ascent();
+  descent_ = metrics.descent();
+  lineHeight_ = metrics.lineSpacing();
+  tabWidth_ = metrics.horizontalAdvance(QLatin1Char(' ')) * kTabColumns;
+  x_ = 0;
+  y_ = ascent_;
+  return true;
+}
+
+void TQtPrinterDevice::SetFont(bool bold, bool underline) {
+  font_.setBold(bold);
+  font_.setUnderline(underline);
+  if (painter_)
+    painter_->setFont(font_);
+}
+
+void TQtPrinterDevice::NewLine() {
+  x_ = 0;
+  y_ += lineHeight_;
+}
+
+// Draws text that fits on the current line, turning the page first when
+// the line is below its end. Pages are turned only for something to print,
+// so a job never ends with an empty page.
+bool TQtPrinterDevice::DrawRun(const QString& run) {
+  if (run.isEmpty())
+    return true;
+  if (y_ + descent_ > pageHeight_) {
+    if (!printer_->newPage()) {
+      error_ = QStringLiteral("A new page could not be started");
+      return false;
+    }
+    y_ = ascent_;
+  }
+  painter_->drawText(QPointF(x_, y_), run);
+  x_ += QFontMetricsF(font_, printer_.get()).horizontalAdvance(run);
+  return true;
+}
+
+bool TQtPrinterDevice::Write(const QString& text) {
+  if (!painter_ || !painter_->isActive()) {
+    error_ = QStringLiteral("No print job is running");
+    return false;
+  }
+  const QFontMetricsF metrics(font_, printer_.get());
+  QString run;
+  double runWidth = 0;
+  auto flush = [&]() {
+    const bool drawn = DrawRun(run);
+    run.clear();
+    runWidth = 0;
+    return drawn;
+  };
+  for (QChar ch : text) {
+    if (ch == QLatin1Char('\r'))
+      continue;  // CR LF ends a line; the LF does it
+    if (ch == QLatin1Char('\n')) {
+      if (!flush())
+        return false;
+      NewLine();
+      continue;
+    }
+    if (ch == QLatin1Char('\t')) {
+      if (!flush())
+        return false;
+      if (tabWidth_ > 0)
+        x_ = (std::floor(x_ / tabWidth_) + 1) * tabWidth_;
+      if (x_ >= pageWidth_)
+        NewLine();
+      continue;
+    }
+    if (ch.unicode() < 0x20)
+      continue;
+    const double width = metrics.horizontalAdvance(ch);
+    if (x_ + runWidth + width > pageWidth_ && x_ + runWidth > 0) {
+      if (!flush())
+        return false;
+      NewLine();
+    }
+    run += ch;
+    runWidth += width;
+  }
+  if (!flush())
+    return false;
+  if (printer_->printerState() == QPrinter::Error) {
+    error_ = QStringLiteral("The printer reported an error");
+    return false;
+  }
+  return true;
+}
+
+void TQtPrinterDevice::End() {
+  if (painter_ && painter_->isActive())
+    painter_->end();
+  painter_.reset();
+  printer_.reset();
+}
+
+}  // namespace klv
