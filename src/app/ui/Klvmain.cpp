@@ -23,21 +23,13 @@
 #include "app/ui/Dm_param.h"
 #include "app/ui/Miscset.h"
 #include "common/Cp1252.h"
+#include "log/Log.h"
+#include "log/ui/PrinterDevice.h"
 
 namespace klv {
 namespace {
 
-// Until the log engine is built in, the logs take nothing.
-class TNoLog : public IReceiveLog {
- public:
-  void LoadLogSettings() override {}
-  bool OpenLog() override { return false; }
-  void CloseLog() override {}
-  void OpenPrinterLog() override {}
-  void ClosePrinterLog() override {}
-  void LogRawByte(std::uint8_t) override {}
-};
-
+// For a window given its own log without the renderers' side of it.
 class TNoLogText : public ILogText {
  public:
   void LogText(std::string_view, int, bool, bool) override {}
@@ -147,14 +139,24 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
   }
   KLV_->Clear();
 
+  ILogText* logText = setup.LogText;
   if (setup.Log == nullptr) {
-    ownLog_ = std::make_unique<TNoLog>();
-    setup.Log = ownLog_.get();
+    printer_ = std::make_unique<TQtPrinterDevice>();
+    logEngine_ = std::make_unique<TLogEngine>(Conf().Log, Conf().Misc.LogDataFormat, *messages_,
+                                              *printer_, this);
+    setup.Log = logEngine_.get();
+    logText = logEngine_.get();
+    connect(logEngine_.get(), &TLogEngine::FileLogStopped, this, &TKLVAppForm::UpdateLogSwitches);
+    connect(logEngine_.get(), &TLogEngine::PrinterLogStopped, this,
+            &TKLVAppForm::UpdateLogSwitches);
   }
   log_ = setup.Log;
+  if (logText == nullptr) {
+    noLogText_ = std::make_unique<TNoLogText>();
+    logText = noLogText_.get();
+  }
   if (setup.Renderers == nullptr) {
-    ownLogText_ = std::make_unique<TNoLogText>();
-    hexTty_ = std::make_unique<TProtocol_HexTTY>(Conf(), *KLV_, *this, *ownLogText_);
+    hexTty_ = std::make_unique<TProtocol_HexTTY>(Conf(), *KLV_, *this, *logText);
     ownRenderers_ = std::make_unique<TDisplayRenderers>(*hexTty_);
     setup.Renderers = ownRenderers_.get();
   }
@@ -289,14 +291,14 @@ void TKLVAppForm::BuildMenus() {
 
   QMenu* logMenu = menuBar()->addMenu(QStringLiteral("&Log"));
   Later(logMenu->addAction(QStringLiteral("&View Log File")));
-  item = logMenu->addAction(QStringLiteral("Log to &File"));
-  item->setShortcut(QKeySequence(Qt::ALT | Qt::Key_L));
-  item->setCheckable(true);
-  Later(item);
-  item = logMenu->addAction(QStringLiteral("Log to &Printer"));
-  item->setShortcut(QKeySequence(Qt::ALT | Qt::Key_P));
-  item->setCheckable(true);
-  Later(item);
+  MenuLogFile =
+      logMenu->addAction(QStringLiteral("Log to &File"), this, &TKLVAppForm::FileLogSwitch);
+  MenuLogFile->setShortcut(QKeySequence(Qt::ALT | Qt::Key_L));
+  MenuLogFile->setCheckable(true);
+  MenuLogPrinter =
+      logMenu->addAction(QStringLiteral("Log to &Printer"), this, &TKLVAppForm::PrinterLogSwitch);
+  MenuLogPrinter->setShortcut(QKeySequence(Qt::ALT | Qt::Key_P));
+  MenuLogPrinter->setCheckable(true);
   Later(logMenu->addAction(QStringLiteral("&Setup")));
 
   QMenu* utilities = menuBar()->addMenu(QStringLiteral("&Utilities"));
@@ -343,13 +345,12 @@ void TKLVAppForm::BuildToolBar() {
   bar->addSeparator();
   Later(ToolButton(bar, QStringLiteral("View"), QStringLiteral("View log file")));
   Later(ToolButton(bar, QStringLiteral("Clr Log"), QStringLiteral("Clear log file")));
-  QToolButton* logFile = ToolButton(bar, QStringLiteral("Log"), QStringLiteral("File log on/off"));
-  logFile->setCheckable(true);
-  Later(logFile);
-  QToolButton* logPrinter =
-      ToolButton(bar, QStringLiteral("Prn"), QStringLiteral("Printer log on/off"));
-  logPrinter->setCheckable(true);
-  Later(logPrinter);
+  sbLogFile = ToolButton(bar, QStringLiteral("Log"), QStringLiteral("File log on/off"));
+  sbLogFile->setCheckable(true);
+  connect(sbLogFile, &QToolButton::clicked, this, &TKLVAppForm::FileLogSwitch);
+  sbLogPrinter = ToolButton(bar, QStringLiteral("Prn"), QStringLiteral("Printer log on/off"));
+  sbLogPrinter->setCheckable(true);
+  connect(sbLogPrinter, &QToolButton::clicked, this, &TKLVAppForm::PrinterLogSwitch);
   sbTimeStamp = ToolButton(bar, QStringLiteral("Time"), QStringLiteral("Timestamp On/Off"));
   sbTimeStamp->setCheckable(true);
   connect(sbTimeStamp, &QToolButton::toggled, this, &TKLVAppForm::TimeStampClick);
@@ -498,8 +499,10 @@ void TKLVAppForm::closeEvent(QCloseEvent* event) {
 }
 
 void TKLVAppForm::ShutDown() {
-  StopFileLog();
-  StopPrinterLog();
+  if (Conf().Log.LogToFile)
+    StopFileLog();
+  if (Conf().Log.LogToPrinter)
+    StopPrinterLog();
   closingWithoutQuestion_ = true;
   close();
 }
@@ -919,6 +922,38 @@ void TKLVAppForm::StopPrinterLog() {
 }
 
 // ---- commands ----------------------------------------------------------------
+
+void TKLVAppForm::UpdateLogSwitches() {
+  const TLog& settings = Conf().Log;
+  MenuLogFile->setChecked(settings.LogToFile);
+  sbLogFile->setChecked(settings.LogToFile);
+  MenuLogPrinter->setChecked(settings.LogToPrinter);
+  sbLogPrinter->setChecked(settings.LogToPrinter);
+}
+
+void TKLVAppForm::FileLogSwitch() {
+  TLog& settings = Conf().Log;
+  if (settings.LogToFile) {
+    StopFileLog();
+    settings.LogToFile = false;
+  } else {
+    settings.LogToFile = log_->OpenLog();
+  }
+  UpdateLogSwitches();
+}
+
+void TKLVAppForm::PrinterLogSwitch() {
+  TLog& settings = Conf().Log;
+  if (settings.LogToPrinter) {
+    StopPrinterLog();
+    settings.LogToPrinter = false;
+  } else {
+    // The engine clears the flag again when the printer cannot be started.
+    settings.LogToPrinter = true;
+    log_->OpenPrinterLog();
+  }
+  UpdateLogSwitches();
+}
 
 void TKLVAppForm::NewItemClick() {
   if (messages_->Confirmation(QStringLiteral("Reset ALL settings to default settings?"),

@@ -17,6 +17,8 @@
 #include "common/ReceiveInterfaces.h"
 #include "display/P_hextty.h"
 #include "display/ui/ConsoleWidget.h"
+#include "log/Log.h"
+#include "log/PrinterDevice.h"
 #include "serial/ComPort.h"
 
 class QAction;
@@ -39,6 +41,8 @@ struct TAppFormSetup {
   // Renderers and log; when null, the window's own.
   IReceiveRenderers* Renderers = nullptr;
   IReceiveLog* Log = nullptr;
+  // The text the renderers log, when Log is given (the window's own engine otherwise).
+  ILogText* LogText = nullptr;
   // The console becomes the process's standard input and output.
   bool AttachStdio = true;
 };
@@ -146,6 +150,10 @@ class TKLVAppForm : public QMainWindow,
   void NextStopBitsClick(int channel);
   // A typed character, as the keyboard sends it to channel 1.
   void KeyTyped(const QString& text);
+  void FileLogSwitch();
+  void PrinterLogSwitch();
+  // Menu checks and buttons follow the log flags.
+  void UpdateLogSwitches();
   // Ends the program in order without questions (termination signals).
   void ShutDown();
   // The one-second timer's tick: clock, blinking, trigger panels, run status.
@@ -163,6 +171,10 @@ class TKLVAppForm : public QMainWindow,
   QToolButton* BtnProtocoll = nullptr;
   QToolButton* BtnPause = nullptr;
   QToolButton* sbTimeStamp = nullptr;
+  QToolButton* sbLogFile = nullptr;
+  QToolButton* sbLogPrinter = nullptr;
+  QAction* MenuLogFile = nullptr;
+  QAction* MenuLogPrinter = nullptr;
   QToolButton* BtnTransmitt_1 = nullptr;
   QToolButton* BtnTransmitt_2 = nullptr;
   QAction* MenuDisplayTTY = nullptr;
@@ -201,11 +213,12 @@ class TKLVAppForm : public QMainWindow,
 
   std::unique_ptr<TMessageBoxService> ownMessages_;
   IMessageService* messages_;
-  std::unique_ptr<ILogText> ownLogText_;
+  std::unique_ptr<IPrinterDevice> printer_;
+  std::unique_ptr<TLogEngine> logEngine_;
+  std::unique_ptr<ILogText> noLogText_;
   std::unique_ptr<TProtocol_HexTTY> hexTty_;
   std::unique_ptr<IReceiveRenderers> ownRenderers_;
   IReceiveRenderers* renderers_;
-  std::unique_ptr<IReceiveLog> ownLog_;
   IReceiveLog* log_;
   QStringList parameters_;
   std::unique_ptr<TConfigFile> config_;

@@ -1,11 +1,15 @@
 // kelvora32 [configuration-file.klv]
 #include <QApplication>
+#include <csignal>
 
 #include "app/ShutdownSignals.h"
 #include "app/ui/Klvmain.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // A log write past the file size limit fails with an error the log reports;
+  // it must not end the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication::setApplicationName(QStringLiteral("Kelvora 32"));
   QApplication::setDesktopFileName(QStringLiteral("kelvora32"));
 
