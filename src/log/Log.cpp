@@ -446,8 +446,11 @@ void TLogEngine::LogText(std::string_view text, int channel, bool newLine, bool 
   if (openKind_ == TLogKind::Text) {
     AppendToTextLog(Cp1252ToUtf8(text));
     if (newLine) {
+      // Each finished line reaches the kernel at once, so a crash of the
+      // program loses nothing; whether the file is still in place is checked
+      // by the one-second flush.
       AppendToTextLog("\r\n");
-      FlushLog();
+      WritePending();
     }
   } else if (openKind_ == TLogKind::RichText && toRichText) {
     document_.AppendText(Cp1252ToQString(text), channel == 1 ? kChannel2RtfStyle : TRtfStyle{});

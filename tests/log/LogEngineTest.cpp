@@ -271,6 +271,8 @@ TEST_F(LogEngineTest, DeletedLogFileIsReportedOnceAndStopsTheLog) {
   ASSERT_TRUE(TurnOn());
   ASSERT_TRUE(QFile::remove(path));
   engine_->LogText("after removal", 0, true, true);
+  // The once-a-second flush notices that the file is gone.
+  ASSERT_TRUE(test::RunUntil([&] { return !engine_->FileLogOpen(); }));
 
   EXPECT_FALSE(engine_->FileLogOpen());
   EXPECT_FALSE(settings_.LogToFile);
