@@ -11,32 +11,11 @@
 #include "app/ReceiveDispatcher.h"
 #include "log/Log.h"
 #include "log/PrinterDevice.h"
+#include "support/QuietServices.h"
 
 namespace klv {
-namespace {
-
-class NoPrinter : public IPrinterDevice {
- public:
-  bool Begin(QString*) override { return false; }
-  void SetFont(bool, bool) override {}
-  bool Write(const QString&) override { return false; }
-  void End() override {}
-  QString Destination() const override { return {}; }
-  bool PrintsToFile() const override { return false; }
-  QString ErrorString() const override { return {}; }
-};
-
-class Services : public IAppServices {
- public:
-  bool ChannelAvailable(int) const override { return false; }
-  void OutputString(int, std::string_view) override {}
-  int ChannelOutputRoom(int) const override { return 0; }
-  void DiscardChannelOutput(int) override {}
-  bool ChannelCTS(int) const override { return false; }
-  void SetChannelRTS(int, bool) override {}
-  void SetChannelDTR(int, bool) override {}
-  QString TimeStampText(const QDateTime&) const override { return {}; }
-  void RefreshCaret() override {}
+namespace {}
+void RefreshCaret() override {}
 };
 
 void BM_ProcessReceivedByte(benchmark::State& state) {
@@ -50,8 +29,8 @@ void BM_ProcessReceivedByte(benchmark::State& state) {
   TColorConsoleBuffer console;
   console.SetSize(94, 100);
   TBufferConsoleOutput output(console);
-  Services services;
-  NoPrinter printer;
+  test::QuietServices services;
+  test::NoPrinter printer;
   test::FakeMessageService messages;
   TLogEngine log(conf.Log, conf.Misc.LogDataFormat, messages, printer);
   log.LoadLogSettings();

@@ -13,36 +13,10 @@
 #include "app/ReceiveDispatcher.h"
 #include "log/Log.h"
 #include "log/PrinterDevice.h"
+#include "support/QuietServices.h"
 
 namespace klv {
 namespace {
-
-class NoPrinter : public IPrinterDevice {
- public:
-  bool Begin(QString* error) override {
-    *error = "no printer";
-    return false;
-  }
-  void SetFont(bool, bool) override {}
-  bool Write(const QString&) override { return false; }
-  void End() override {}
-  QString Destination() const override { return {}; }
-  bool PrintsToFile() const override { return false; }
-  QString ErrorString() const override { return {}; }
-};
-
-class Services : public IAppServices {
- public:
-  bool ChannelAvailable(int) const override { return false; }
-  void OutputString(int, std::string_view) override {}
-  int ChannelOutputRoom(int) const override { return 0; }
-  void DiscardChannelOutput(int) override {}
-  bool ChannelCTS(int) const override { return false; }
-  void SetChannelRTS(int, bool) override {}
-  void SetChannelDTR(int, bool) override {}
-  QString TimeStampText(const QDateTime&) const override { return "2026-12-06 12:00:00,0"; }
-  void RefreshCaret() override {}
-};
 
 struct Outcome {
   std::vector<std::string> rows;
@@ -75,8 +49,8 @@ Outcome Feed(TDisplayMode mode, const QString& logName, bool oneEvent) {
   TColorConsoleBuffer console;
   console.SetSize(94, 100);
   TBufferConsoleOutput output(console);
-  Services services;
-  NoPrinter printer;
+  test::QuietServices services("2026-12-06 12:00:00,0");
+  test::NoPrinter printer;
   test::FakeMessageService messages;
   TLogEngine log(conf.Log, conf.Misc.LogDataFormat, messages, printer);
   log.SetClock([] { return QDateTime(QDate(2026, 12, 6), QTime(12, 0, 0)); });
