@@ -14,9 +14,7 @@
 #include "support/QuietServices.h"
 
 namespace klv {
-namespace {}
-void RefreshCaret() override {}
-};
+namespace {
 
 void BM_ProcessReceivedByte(benchmark::State& state) {
   const auto mode = static_cast<TDisplayMode>(state.range(0));
