@@ -10,9 +10,9 @@
 #include <optional>
 
 #include "app/Config.h"
-#include "common/MessageService.h"
 #include "app/ui/DialogServices.h"
 #include "app/ui/RadioGroup.h"
+#include "common/MessageService.h"
 
 class QButtonGroup;
 class QCheckBox;
