@@ -1,5 +1,7 @@
 #include "app/ui/Channel.h"
 
+#include "app/ui/DialogButtons.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QEvent>
@@ -61,28 +63,20 @@ TChannelDlg::TChannelDlg(TConfigFile& config, IChannelPorts& ports, IMessageServ
   rgDataBitsCh2 = channels_[1].DataBits;
   rgStopBitsCh2 = channels_[1].StopBits;
 
-  OKBtn = new QPushButton(QStringLiteral("OK"), this);
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-  PrintScreenBtn = new QPushButton(QStringLiteral("Print Screen"), this);
-  PrintScreenBtn->setEnabled(false);
-  HelpBtn = new QPushButton(QStringLiteral("Help"), this);
-  HelpBtn->setEnabled(false);
+  const TDialogButtons dialogButtons = MakeDialogButtons(this);
+  OKBtn = dialogButtons.OK;
+  CancelBtn = dialogButtons.Cancel;
+  PrintScreenBtn = dialogButtons.PrintScreen;
+  HelpBtn = dialogButtons.Help;
   connect(OKBtn, &QPushButton::clicked, this, &TChannelDlg::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &TChannelDlg::CancelBtnClick);
 
   auto* boxes = new QHBoxLayout;
   boxes->addWidget(gbChannel1);
   boxes->addWidget(gbChannel2);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(PrintScreenBtn);
-  buttons->addWidget(HelpBtn);
-  buttons->addStretch(1);
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(boxes);
-  layout->addLayout(buttons);
+  layout->addLayout(dialogButtons.Row);
 }
 
 QGroupBox* TChannelDlg::BuildChannelBox(int channel, TChannelControls& controls) {

@@ -1,5 +1,7 @@
 #include "app/ui/Dm_param.h"
 
+#include "app/ui/DialogButtons.h"
+
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -119,25 +121,17 @@ TFormDmSettings::TFormDmSettings(TConfigFile& config, QWidget* parent)
   connect(seNLTTYP, &QSpinBox::valueChanged, this, &TFormDmSettings::seNLTTYChange);
   connect(seNLTTYS, &QSpinBox::valueChanged, this, &TFormDmSettings::seNLTTYChange);
 
-  OKBtn = new QPushButton(QStringLiteral("OK"), this);
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-  PrintScreenBtn = new QPushButton(QStringLiteral("Print Screen"), this);
-  PrintScreenBtn->setEnabled(false);
-  HelpBtn = new QPushButton(QStringLiteral("Help"), this);
-  HelpBtn->setEnabled(false);
+  const TDialogButtons dialogButtons = MakeDialogButtons(this);
+  OKBtn = dialogButtons.OK;
+  CancelBtn = dialogButtons.Cancel;
+  PrintScreenBtn = dialogButtons.PrintScreen;
+  HelpBtn = dialogButtons.Help;
   connect(OKBtn, &QPushButton::clicked, this, &TFormDmSettings::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &TFormDmSettings::CancelBtnClick);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(PrintScreenBtn);
-  buttons->addWidget(HelpBtn);
-  buttons->addStretch(1);
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(nbDisplayMode);
-  layout->addLayout(buttons);
+  layout->addLayout(dialogButtons.Row);
 }
 
 TFormDmSettings::TNewLineBox TFormDmSettings::BuildNewLineBox(const QString& caption,

@@ -1,5 +1,7 @@
 #include "app/ui/Miscset.h"
 
+#include "app/ui/DialogButtons.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -75,13 +77,11 @@ TMiscSettingsDlg::TMiscSettingsDlg(TConfigFile& config, IMessageService& message
   echoLayout->addWidget(cbLocalEcho_P);
   echoLayout->addWidget(cbLocalEcho_S);
 
-  OKBtn = new QPushButton(QStringLiteral("OK"), this);
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-  PrintScreenBtn = new QPushButton(QStringLiteral("Print Screen"), this);
-  PrintScreenBtn->setEnabled(false);
-  HelpBtn = new QPushButton(QStringLiteral("Help"), this);
-  HelpBtn->setEnabled(false);
+  const TDialogButtons dialogButtons = MakeDialogButtons(this);
+  OKBtn = dialogButtons.OK;
+  CancelBtn = dialogButtons.Cancel;
+  PrintScreenBtn = dialogButtons.PrintScreen;
+  HelpBtn = dialogButtons.Help;
 
   // textEdited comes from the user only, so rewriting the text from the
   // handler does not call it again.
@@ -101,15 +101,9 @@ TMiscSettingsDlg::TMiscSettingsDlg(TConfigFile& config, IMessageService& message
   auto* groups = new QHBoxLayout;
   groups->addLayout(left);
   groups->addLayout(right);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(PrintScreenBtn);
-  buttons->addWidget(HelpBtn);
-  buttons->addStretch(1);
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(groups);
-  layout->addLayout(buttons);
+  layout->addLayout(dialogButtons.Row);
 }
 
 void TMiscSettingsDlg::showEvent(QShowEvent* event) {
