@@ -22,6 +22,9 @@ constexpr const char* kVersion = "KLV V3.02";
 // Pending text-log bytes beyond this are written at once, without waiting
 // for a line end or the timer.
 constexpr std::size_t kMaxPending = 64 * 1024;
+// A finished line is written at once unless the last write was less than this
+// long ago; then it follows with the others of the burst when this has passed.
+constexpr int kLineWriteGapMs = 10;
 
 QString ErrnoText(int error) {
   return QString::fromLocal8Bit(std::strerror(error));
@@ -148,6 +151,9 @@ TLogEngine::TLogEngine(TLog& settings, const std::uint8_t& logDataFormat, IMessa
       printer_(printer) {
   flushTimer_.setInterval(kFlushIntervalMs);
   connect(&flushTimer_, &QTimer::timeout, this, &TLogEngine::OnFlushTimer);
+  lineTimer_.setSingleShot(true);
+  lineTimer_.setInterval(kLineWriteGapMs);
+  connect(&lineTimer_, &QTimer::timeout, this, [this] { WritePending(); });
 }
 
 TLogEngine::~TLogEngine() {
@@ -362,6 +368,7 @@ void TLogEngine::CloseFile() {
   fd_ = -1;
   pending_.clear();
   flushTimer_.stop();
+  lineTimer_.stop();
   document_.Clear();
   openKind_ = TLogKind::None;
   openFileName_.clear();
@@ -411,7 +418,20 @@ bool TLogEngine::WritePending() {
     done += static_cast<std::size_t>(written);
   }
   pending_.clear();
+  sinceWrite_.start();
   return true;
+}
+
+// Each finished line reaches the kernel at once, so a crash of the program
+// loses nothing. In a flood of short lines (sixty thousand Hex/ASCII lines a
+// second are one megabyte) a write per line would cost more than all the
+// rest, so lines within a few milliseconds of the last write go together.
+void TLogEngine::WriteFinishedLine() {
+  if (!sinceWrite_.isValid() || sinceWrite_.hasExpired(kLineWriteGapMs)) {
+    WritePending();
+  } else if (!lineTimer_.isActive()) {
+    lineTimer_.start();
+  }
 }
 
 // Whether the open descriptor is still the file at the log's path: a file
@@ -446,11 +466,9 @@ void TLogEngine::LogText(std::string_view text, int channel, bool newLine, bool 
   if (openKind_ == TLogKind::Text) {
     AppendToTextLog(Cp1252ToUtf8(text));
     if (newLine) {
-      // Each finished line reaches the kernel at once, so a crash of the
-      // program loses nothing; whether the file is still in place is checked
-      // by the one-second flush.
+      // Whether the file is still in place is checked by the one-second flush.
       AppendToTextLog("\r\n");
-      WritePending();
+      WriteFinishedLine();
     }
   } else if (openKind_ == TLogKind::RichText && toRichText) {
     document_.AppendText(Cp1252ToQString(text), channel == 1 ? kChannel2RtfStyle : TRtfStyle{});

@@ -14,6 +14,7 @@
 
 #include <sys/types.h>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -103,6 +104,7 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
 
   void AppendToTextLog(std::string_view bytes);
   bool WritePending();
+  void WriteFinishedLine();
   bool FileStillInPlace();
   void OnFlushTimer();
   void CloseFile();
@@ -131,6 +133,9 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   ino_t inode_ = 0;
   std::string pending_;
   QTimer flushTimer_;
+  // Line ends that follow each other closely share one write.
+  QElapsedTimer sinceWrite_;
+  QTimer lineTimer_;
   // Rich-text log
   TRtfDocument document_;
 

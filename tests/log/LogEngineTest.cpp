@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QThread>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -264,6 +265,22 @@ TEST_F(LogEngineTest, TextReachesTheFileWithinTheFlushInterval) {
   EXPECT_TRUE(test::RunUntil([&] { return ReadAll(raw) == "AB"; }));
 }
 
+TEST_F(LogEngineTest, FinishedLineIsWrittenAtOnceAndABurstSoonAfter) {
+  const QString path = Path(QStringLiteral("KLV.Log"));
+  ASSERT_TRUE(TurnOn());
+  QThread::msleep(20);  // the opening lines' write is past
+  engine_->LogText("first", 0, true, true);
+  // No event loop has run: the line is in the file already.
+  EXPECT_TRUE(ReadAll(path).endsWith("first\r\n"));
+
+  // Lines right behind it share a write that follows without the second's flush.
+  for (int i = 0; i < 1000; ++i)
+    engine_->LogText("burst", 0, true, true);
+  engine_->LogText("last", 0, true, true);
+  EXPECT_TRUE(test::RunUntil([&] { return ReadAll(path).endsWith("last\r\n"); }));
+  EXPECT_EQ(ReadAll(path).count("burst\r\n"), 1000);
+}
+
 // ---------------------------------------------------------------- failures while open
 
 TEST_F(LogEngineTest, DeletedLogFileIsReportedOnceAndStopsTheLog) {
@@ -317,6 +334,8 @@ TEST_F(LogEngineTest, FullDiskIsReportedOnceAndStopsTheLog) {
     engine_->LogText(line, 0, true, true);
     engine_->LogText(line, 0, true, true);
     engine_->LogText(line, 0, true, true);
+    // Lines close together may share a later write.
+    EXPECT_TRUE(test::RunUntil([&] { return !engine_->FileLogOpen(); }));
   }
   EXPECT_FALSE(engine_->FileLogOpen());
   EXPECT_FALSE(settings_.LogToFile);
