@@ -141,9 +141,12 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
 
   ILogText* logText = setup.LogText;
   if (setup.Log == nullptr) {
-    printer_ = std::make_unique<TQtPrinterDevice>();
+    if (setup.Printer == nullptr) {
+      printer_ = std::make_unique<TQtPrinterDevice>();
+      setup.Printer = printer_.get();
+    }
     logEngine_ = std::make_unique<TLogEngine>(Conf().Log, Conf().Misc.LogDataFormat, *messages_,
-                                              *printer_, this);
+                                              *setup.Printer, this);
     setup.Log = logEngine_.get();
     logText = logEngine_.get();
     connect(logEngine_.get(), &TLogEngine::FileLogStopped, this, &TKLVAppForm::UpdateLogSwitches);

@@ -43,6 +43,8 @@ struct TAppFormSetup {
   IReceiveLog* Log = nullptr;
   // The text the renderers log, when Log is given (the window's own engine otherwise).
   ILogText* LogText = nullptr;
+  // The printer of the window's own log; the system's default printer when null.
+  IPrinterDevice* Printer = nullptr;
   // The console becomes the process's standard input and output.
   bool AttachStdio = true;
 };

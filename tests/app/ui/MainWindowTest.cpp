@@ -7,11 +7,14 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 
 #include "app/ui/Klvmain.h"
+#include "log/ui/PrinterDevice.h"
 #include "serial/PtyFixture.h"
 #include "serial/SimulatedNullModem.h"
 #include "support/EventLoop.h"
@@ -50,6 +53,22 @@ class MainWindow : public testing::Test {
     form_ = std::make_unique<TKLVAppForm>(setup);
     form_->show();
     ASSERT_TRUE(RunUntil([&] { return form_->Started(); }));
+  }
+
+  // The window with its own renderers and log engine.
+  void StartWithOwnLog(IPrinterDevice* printer = nullptr) {
+    TAppFormSetup setup;
+    setup.Messages = &messages_;
+    setup.Printer = printer;
+    setup.AttachStdio = false;
+    form_ = std::make_unique<TKLVAppForm>(setup);
+    form_->show();
+    ASSERT_TRUE(RunUntil([&] { return form_->Started(); }));
+  }
+
+  QByteArray ReadFile(const QString& name) const {
+    QFile file(QDir(dir_.path()).filePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
 
   // A simulated cable whose end A (built as COM n) is offered; the test plays end B.
@@ -385,12 +404,7 @@ TEST_F(MainWindow, TheBreakHoldsChannelOnesLine) {
 TEST_F(MainWindow, TheFileLogSwitchRecordsWhatTheDisplayShows) {
   SimulatedNullModem cable(1);
   auto far = Cable(cable, 1);
-  TAppFormSetup setup;
-  setup.Messages = &messages_;
-  setup.AttachStdio = false;
-  form_ = std::make_unique<TKLVAppForm>(setup);
-  form_->show();
-  ASSERT_TRUE(RunUntil([&] { return form_->Started(); }));
+  StartWithOwnLog();
 
   form_->FileLogSwitch();
   ASSERT_TRUE(form_->Conf().Log.LogToFile) << messages_.Texts().size();
@@ -403,13 +417,89 @@ TEST_F(MainWindow, TheFileLogSwitchRecordsWhatTheDisplayShows) {
   EXPECT_FALSE(form_->Conf().Log.LogToFile);
   EXPECT_FALSE(form_->sbLogFile->isChecked());
 
-  QFile log(QDir(dir_.path()).filePath("KLV.Log"));
-  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-  const QByteArray text = log.readAll();
+  const QByteArray text = ReadFile("KLV.Log");
   EXPECT_TRUE(text.startsWith("\r\nKLV V3.02  log file ")) << text.toStdString();
   EXPECT_TRUE(text.contains("\r\n41 42 0A ")) << text.toStdString();
   EXPECT_TRUE(text.contains("AB.")) << text.toStdString();
   EXPECT_TRUE(text.contains(" closed: ")) << text.toStdString();
+}
+
+// Stopping the log writes the line in progress; the line goes on on the
+// console and is logged whole when the log is on again at its end.
+TEST_F(MainWindow, StoppingTheFileLogWritesTheHexLineInProgress) {
+  SimulatedNullModem cable(1);
+  auto far = Cable(cable, 1);
+  StartWithOwnLog();
+  ASSERT_FALSE(form_->sbTimeStamp->isChecked());
+
+  form_->FileLogSwitch();
+  ASSERT_TRUE(form_->Conf().Log.LogToFile);
+  Send(*far, "AB");
+  ASSERT_TRUE(RunUntil([&] { return form_->KLV().CursorX() == 53; }));
+  form_->FileLogSwitch();
+  std::string pending(67, ' ');
+  pending.replace(0, 5, "41 42");
+  pending.replace(51, 2, "AB");
+  const QByteArray first = ReadFile("KLV.Log");
+  EXPECT_TRUE(first.contains(QByteArray::fromStdString("\r\n" + pending + "  \r\n\r\nKLV V3.02  ")))
+      << first.toStdString();
+
+  form_->FileLogSwitch();
+  Send(*far, "C\n");
+  ASSERT_TRUE(RunUntil([&] { return form_->KLV().CursorY() == 1; }));
+  form_->FileLogSwitch();
+  std::string whole(67, ' ');
+  whole.replace(0, 11, "41 42 43 0A");
+  whole.replace(51, 4, "ABC.");
+  const QByteArray both = ReadFile("KLV.Log");
+  EXPECT_TRUE(both.startsWith(first));
+  EXPECT_TRUE(both.mid(first.size()).contains(QByteArray::fromStdString("\r\n" + whole + "  \r\n")))
+      << both.toStdString();
+}
+
+// Without a printer the log goes to a PDF file; a raw data format prints only
+// the log's own opening and closing lines.
+TEST_F(MainWindow, ThePrinterLogSwitchPrintsToAPdfFile) {
+  if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+    GTEST_SKIP() << "pdftotext is not installed";
+  SimulatedNullModem cable(1);
+  auto far = Cable(cable, 1);
+  TQtPrinterDevice printer;
+  printer.SetPdfDirectory(dir_.path());
+  printer.SetAlwaysPdf(true);
+  StartWithOwnLog(&printer);
+
+  const auto printRun = [&](std::string_view bytes) {
+    form_->PrinterLogSwitch();
+    EXPECT_TRUE(form_->Conf().Log.LogToPrinter);
+    EXPECT_TRUE(form_->MenuLogPrinter->isChecked());
+    EXPECT_TRUE(form_->sbLogPrinter->isChecked());
+    const int row = form_->KLV().CursorY();
+    Send(*far, bytes);
+    EXPECT_TRUE(RunUntil([&] { return form_->KLV().CursorY() == row + 1; }));
+    form_->PrinterLogSwitch();
+    EXPECT_FALSE(form_->Conf().Log.LogToPrinter);
+    EXPECT_FALSE(form_->sbLogPrinter->isChecked());
+    const QString pdf = printer.Destination();
+    EXPECT_TRUE(messages_.Texts().back().contains(QLatin1Char('<') + pdf + QLatin1Char('>')));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    EXPECT_TRUE(text.waitForFinished(60000));
+    return QString::fromUtf8(text.readAllStandardOutput()).simplified();
+  };
+
+  const QString hex = printRun("AB\n");
+  EXPECT_TRUE(hex.contains(QStringLiteral("Printer log opened: "))) << hex.toStdString();
+  EXPECT_TRUE(hex.contains(QStringLiteral("41 42 0A AB."))) << hex.toStdString();
+  EXPECT_TRUE(hex.contains(QStringLiteral("Printer log closed: "))) << hex.toStdString();
+
+  form_->Conf().Misc.LogDataFormat = 1;  // "0D41"
+  const QString raw = printRun("CD\n");
+  EXPECT_TRUE(raw.contains(QStringLiteral("Printer log opened: "))) << raw.toStdString();
+  EXPECT_TRUE(raw.contains(QStringLiteral("Printer log closed: "))) << raw.toStdString();
+  EXPECT_FALSE(raw.contains(QStringLiteral("43"))) << raw.toStdString();
+  EXPECT_FALSE(raw.contains(QStringLiteral("CD"))) << raw.toStdString();
+  EXPECT_EQ(QDir(dir_.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files).size(), 2);
 }
 
 }  // namespace
