@@ -18,16 +18,15 @@ class IConsoleOutput {
   virtual int CursorY() const = 0;
   // Off around line ends, so that finished lines are shown without delay.
   virtual void SetLazyWrite(bool on) = 0;
-  // Channel 1 black and regular, channel 2 blue and underlined.
-  virtual void SetChannelAppearance(int channel) = 0;
-};
+  // Colour and style (FontStyle bits) of the text written from now on.
+  virtual void SetAppearance(TColor color, std::uint8_t style) = 0;
 
-// The font of each channel's cells, on a given base font.
-inline TFixedFont ChannelFont(TFixedFont base, int channel) {
-  base.Color = channel == 1 ? clBlue : clBlack;
-  base.Style = channel == 1 ? FontStyle::Underline : std::uint8_t{0};
-  return base;
-}
+  // Channel 1 black and regular, channel 2 blue and underlined.
+  void SetChannelAppearance(int channel) {
+    SetAppearance(channel == 1 ? clBlue : clBlack,
+                  channel == 1 ? FontStyle::Underline : std::uint8_t{0});
+  }
+};
 
 // Renders into a console model directly (no window): for tests and benchmarks.
 class TBufferConsoleOutput : public IConsoleOutput {
@@ -39,8 +38,9 @@ class TBufferConsoleOutput : public IConsoleOutput {
   int CursorX() const override { return buffer_.CursorX(); }
   int CursorY() const override { return buffer_.CursorY(); }
   void SetLazyWrite(bool) override {}
-  void SetChannelAppearance(int channel) override {
-    buffer_.Font = ChannelFont(buffer_.Font, channel);
+  void SetAppearance(TColor color, std::uint8_t style) override {
+    buffer_.Font.Color = color;
+    buffer_.Font.Style = style;
   }
 
  private:

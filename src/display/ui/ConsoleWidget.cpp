@@ -174,10 +174,9 @@ void TConsole::SetFontStyle(std::uint8_t style) {
   FontChanged(false);
 }
 
-void TConsole::SetChannelAppearance(int channel) {
-  const TFixedFont font = ChannelFont(buffer_->Font, channel);
-  SetFontColor(font.Color);
-  SetFontStyle(font.Style);
+void TConsole::SetAppearance(TColor color, std::uint8_t style) {
+  SetFontColor(color);
+  SetFontStyle(style);
 }
 
 void TConsole::SetControlColor(TColor color) {

@@ -83,7 +83,7 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   int CursorX() const override { return buffer_->CursorX(); }
   int CursorY() const override { return buffer_->CursorY(); }
   void SetLazyWrite(bool on) override { options_.setFlag(coLazyWrite, on); }
-  void SetChannelAppearance(int channel) override;
+  void SetAppearance(TColor color, std::uint8_t style) override;
   void Clear();
   // Shows the caret (one cell wide, 2 pixels high, at the ascent line) at the cursor.
   void PlaceCaret();
