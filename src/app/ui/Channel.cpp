@@ -1,6 +1,6 @@
 #include "app/ui/Channel.h"
 
-#include "app/ui/DialogButtons.h"
+#include "common/ui/DialogButtons.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

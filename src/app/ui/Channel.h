@@ -11,8 +11,8 @@
 
 #include "app/Config.h"
 #include "app/ui/DialogServices.h"
-#include "app/ui/RadioGroup.h"
 #include "common/MessageService.h"
+#include "common/ui/RadioGroup.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -1,6 +1,6 @@
 #include "app/ui/Dm_param.h"
 
-#include "app/ui/DialogButtons.h"
+#include "common/ui/DialogButtons.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

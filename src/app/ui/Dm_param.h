@@ -6,7 +6,7 @@
 #include <QSpinBox>
 
 #include "app/Config.h"
-#include "app/ui/RadioGroup.h"
+#include "common/ui/RadioGroup.h"
 
 class QGroupBox;
 class QLineEdit;

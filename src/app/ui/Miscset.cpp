@@ -1,6 +1,6 @@
 #include "app/ui/Miscset.h"
 
-#include "app/ui/DialogButtons.h"
+#include "common/ui/DialogButtons.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -5,8 +5,8 @@
 #include <QDialog>
 
 #include "app/Config.h"
-#include "app/ui/RadioGroup.h"
 #include "common/MessageService.h"
+#include "common/ui/RadioGroup.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -1,4 +1,4 @@
-#include "app/ui/RadioGroup.h"
+#include "common/ui/RadioGroup.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "app/ui/DialogButtons.h"
+#include "common/ui/DialogButtons.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
