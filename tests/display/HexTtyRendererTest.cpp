@@ -7,51 +7,16 @@
 #include <string>
 
 #include "app/ConfigTestSupport.h"
+#include "support/RendererFakes.h"
 
 namespace klv {
 namespace {
 
-constexpr const char* kStamp = "2026-12-06 10:11:12,3";
-
-class FakeApp : public IAppServices {
- public:
-  bool ChannelAvailable(int) const override { return true; }
-  void OutputString(int channel, std::string_view bytes) override {
-    sent.push_back({channel, std::string(bytes)});
-  }
-  int ChannelOutputRoom(int) const override { return 4096; }
-  void DiscardChannelOutput(int) override {}
-  bool ChannelCTS(int) const override { return false; }
-  void SetChannelRTS(int, bool) override {}
-  void SetChannelDTR(int, bool) override {}
-  QString TimeStampText(const QDateTime&) const override { return kStamp; }
-  void RefreshCaret() override { ++carets; }
-
-  std::vector<std::pair<int, std::string>> sent;
-  int carets = 0;
-};
-
-// Assembles the file log and the printer log as text, and keeps the pieces.
-class RecordingLogText : public ILogText {
- public:
-  struct Piece {
-    std::string text;
-    int channel;
-  };
-  void LogText(std::string_view text, int channel, bool newLine, bool toRich) override {
-    EXPECT_TRUE(toRich);
-    file += text;
-    if (newLine)
-      file += "\r\n";
-    filePieces.push_back({std::string(text), channel});
-  }
-  void LogPrinterText(std::string_view text, int channel) override {
-    printer += text;
-    printerPieces.push_back({std::string(text), channel});
-  }
-  std::string file, printer;
-  std::vector<Piece> filePieces, printerPieces;
-};
+using test::FakeApp;
+using test::FakeTransmitter;
+using test::kStamp;
+using test::RecordingLogText;
+using test::Trimmed;
 
 class CountingView : public IConsoleView {
  public:
@@ -84,19 +49,6 @@ class FakeTrigger : public IHexTTYTrigger {
   std::vector<int> resets;
 };
 
-class FakeTransmitter : public IStringTransmitter {
- public:
-  void TransmitLibraryString(int index, int channel) override { sent.push_back({index, channel}); }
-  void RunLibraryScript(int index, int channel) override { scripts.push_back({index, channel}); }
-  std::vector<std::pair<int, int>> sent, scripts;
-};
-
-std::string Trimmed(std::string_view row) {
-  std::string text(row);
-  text.erase(text.find_last_not_of(' ') + 1);
-  return text;
-}
-
 class Renderer : public testing::Test {
  protected:
   Renderer() {
@@ -106,6 +58,11 @@ class Renderer : public testing::Test {
     Conf().Log.LogToFile = true;
     Conf().Log.LogToPrinter = true;
     renderer.HexReset();
+  }
+  void TearDown() override {
+    // Every piece of these two modes belongs in the rich-text log too.
+    for (const RecordingLogText::Piece& piece : log.filePieces)
+      EXPECT_TRUE(piece.toRich) << piece.text;
   }
   TConf& Conf() { return parts.config.Conf(); }
   void SetNewLine(TDisplayMode mode, std::uint8_t code, TNewLinePos pos) {
