@@ -1,10 +1,11 @@
-// Bytes through the receive dispatcher into the Hex/ASCII or TTY renderer,
+// Bytes through the receive dispatcher into the Hex/ASCII, TTY or Ruvo-94 renderer,
 // with the console model and the text log on, on one core.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <random>
+#include <vector>
 
 #include "app/ConfigTestSupport.h"
 #include "app/DisplayRenderers.h"
@@ -34,30 +35,53 @@ void BM_ProcessReceivedByte(benchmark::State& state) {
   log.LoadLogSettings();
   conf.Log.LogToFile = log.OpenLog();
   TProtocol_HexTTY hexTty(conf, output, services, log);
-  TDisplayRenderers renderers(hexTty);
+  TProtocol_Ruvo94 ruvo(conf, output, services, log);
+  TDisplayRenderers renderers(hexTty, ruvo);
   TReceiveDispatcher dispatcher(conf, renderers, log);
   renderers.HexReset();
 
-  // Text lines with line feeds, channels alternating per line.
+  // Text lines with line feeds or Ruvo-94 frames with 4 to 60 data bytes;
+  // the channel changes after each line or frame.
   std::string data;
+  std::vector<int> channels;  // of each byte
+  std::int64_t units = 0;
   std::mt19937 random(3);
   while (data.size() < (1 << 20)) {
-    for (int i = 0; i < 60; ++i)
-      data.push_back(static_cast<char>(' ' + random() % 95));
-    data.push_back('\n');
-  }
-  for (auto _ : state) {
-    int channel = 0;
-    for (char byte : data) {
-      dispatcher.ProcessReceivedByte(channel, static_cast<std::uint8_t>(byte));
-      if (byte == '\n')
-        channel ^= 1;
+    std::string unit;
+    if (mode == TDisplayMode::Protocol) {
+      std::string message;
+      for (auto n = 4 + random() % 57; n > 0; --n)
+        message.push_back(static_cast<char>(' ' + random() % 95));
+      unit = {'\x02', '\x01', '\x20', 'A', static_cast<char>(message.size() + 3)};
+      unit += message + '\x03';
+      unit.push_back(static_cast<char>(TProtocol_Ruvo94::Checksum(unit)));
+    } else {
+      for (int i = 0; i < 60; ++i)
+        unit.push_back(static_cast<char>(' ' + random() % 95));
+      unit.push_back('\n');
     }
+    data += unit;
+    channels.insert(channels.end(), unit.size(), static_cast<int>(units % 2));
+    ++units;
+  }
+  conf.Protocol.Selected = static_cast<std::uint8_t>(TProtocolId::Ruvo94);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < data.size(); ++i)
+      dispatcher.ProcessReceivedByte(channels[i], static_cast<std::uint8_t>(data[i]));
+  }
+  if (mode == TDisplayMode::Protocol) {
+    state.counters["frames"] = benchmark::Counter(static_cast<double>(units * state.iterations()),
+                                                  benchmark::Counter::kIsRate);
   }
   log.CloseLog();
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data.size()));
 }
-BENCHMARK(BM_ProcessReceivedByte)->Arg(0)->Arg(1)->ArgName("mode")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProcessReceivedByte)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->ArgName("mode")
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace klv

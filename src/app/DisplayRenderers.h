@@ -3,12 +3,14 @@
 
 #include "common/ReceiveInterfaces.h"
 #include "display/P_hextty.h"
+#include "protocol/P_ruvo94.h"
 
 namespace klv {
 
 class TDisplayRenderers : public IReceiveRenderers {
  public:
-  explicit TDisplayRenderers(TProtocol_HexTTY& hexTty) : hexTty_(hexTty) {}
+  TDisplayRenderers(TProtocol_HexTTY& hexTty, TProtocol_Ruvo94& ruvo)
+      : hexTty_(hexTty), ruvo_(ruvo) {}
 
   void HexReceiveByte(int channel, std::uint8_t byte) override {
     hexTty_.HexReceiveByte(channel, byte);
@@ -16,10 +18,11 @@ class TDisplayRenderers : public IReceiveRenderers {
   void TtyReceiveByte(int channel, std::uint8_t byte) override {
     hexTty_.TtyReceiveByte(channel, byte);
   }
-  // The Ruvo-94 decoder is not built in yet: Protocol mode shows nothing.
-  void RuvoReceiveByte(int, std::uint8_t) override {}
+  void RuvoReceiveByte(int channel, std::uint8_t byte) override {
+    ruvo_.RuvoReceiveByte(channel, byte);
+  }
   void HexReset() override { hexTty_.HexReset(); }
-  void RuvoReset() override {}
+  void RuvoReset() override { ruvo_.RuvoReset(); }
   void HexModemStatusLine(int channel, const TModemStatusRecord& record) override {
     hexTty_.HexModemStatusLine(channel, record);
   }
@@ -32,6 +35,7 @@ class TDisplayRenderers : public IReceiveRenderers {
 
  private:
   TProtocol_HexTTY& hexTty_;
+  TProtocol_Ruvo94& ruvo_;
 };
 
 }  // namespace klv

@@ -42,11 +42,55 @@ Stream MixedStream() {
   return stream;
 }
 
+// Good and broken Ruvo-94 frames on both channels, the channels interleaved
+// in runs of random length.
+Stream FrameStream() {
+  std::mt19937 random(5);
+  const auto byte = [&](unsigned low) { return static_cast<char>(low + random() % (256 - low)); };
+  std::array<std::string, 2> lines;
+  for (int i = 0; i < 400; ++i) {
+    std::string data;
+    for (int n = static_cast<int>(random() % 60); n > 0; --n)
+      data += byte(4);
+    std::string frame = {'\x02', byte(0), byte(0), byte(32), static_cast<char>(data.size() + 3)};
+    frame += data + '\x03';
+    frame += static_cast<char>(TProtocol_Ruvo94::Checksum(frame));
+    switch (random() % 6) {
+      case 0:
+        frame.back() = static_cast<char>(frame.back() ^ 0x10);  // wrong check byte
+        break;
+      case 1:
+        frame.erase(frame.size() - 2, 1);  // no ETX
+        break;
+      case 2:
+        frame.insert(0, "junk");
+        break;
+      case 3:
+        frame[4] = 2;  // a length below 3
+        break;
+      default:
+        break;
+    }
+    lines[random() % 2] += frame;
+  }
+  Stream stream;
+  std::array<std::size_t, 2> at = {0, 0};
+  while (at[0] < lines[0].size() || at[1] < lines[1].size()) {
+    const int channel = static_cast<int>(random() % 2);
+    auto& next = at[static_cast<std::size_t>(channel)];
+    const std::string& line = lines[static_cast<std::size_t>(channel)];
+    for (auto run = random() % 40; run > 0 && next < line.size(); --run)
+      stream.push_back({channel, static_cast<std::uint8_t>(line[next++])});
+  }
+  return stream;
+}
+
 Outcome Feed(TDisplayMode mode, const QString& logName, const Stream& stream, bool oneEvent) {
   test::ConfigFixtureParts parts;
   parts.config.SetDefaults();
   TConf& conf = parts.config.Conf();
   conf.DisplayMode = static_cast<std::uint8_t>(mode);
+  conf.Protocol.Selected = static_cast<std::uint8_t>(TProtocolId::Ruvo94);
   conf.MiscBool.TimeStamp = true;
   conf.MiscInt.CtrlCharDisplay = 2;
   conf.Log.LogFileName.assign(logName.toStdString());
@@ -62,9 +106,11 @@ Outcome Feed(TDisplayMode mode, const QString& logName, const Stream& stream, bo
   conf.Log.LogToFile = log.OpenLog();
   EXPECT_TRUE(conf.Log.LogToFile);
   TProtocol_HexTTY hexTty(conf, output, services, log);
-  TDisplayRenderers renderers(hexTty);
+  TProtocol_Ruvo94 ruvo(conf, output, services, log);
+  TDisplayRenderers renderers(hexTty, ruvo);
   TReceiveDispatcher dispatcher(conf, renderers, log);
   renderers.HexReset();
+  renderers.RuvoReset();
 
   // Each channel's bytes go through its own queue, as the window reads them.
   std::array<TReceiveQueue, 2> queues;
@@ -99,12 +145,13 @@ Outcome Feed(TDisplayMode mode, const QString& logName, const Stream& stream, bo
 TEST(ReceiveChain, OneEventOrOneByteAtATimeGiveTheSameConsoleAndLogs) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  for (TDisplayMode mode : {TDisplayMode::HexAscii, TDisplayMode::Tty}) {
+  for (TDisplayMode mode : {TDisplayMode::HexAscii, TDisplayMode::Tty, TDisplayMode::Protocol}) {
+    const Stream stream = mode == TDisplayMode::Protocol ? FrameStream() : MixedStream();
     for (const char* extension : {"log", "doc"}) {
       const QString a = dir.filePath(QString("whole%1.%2").arg(int(mode)).arg(extension));
       const QString b = dir.filePath(QString("bytes%1.%2").arg(int(mode)).arg(extension));
-      const Outcome whole = Feed(mode, a, MixedStream(), true);
-      const Outcome single = Feed(mode, b, MixedStream(), false);
+      const Outcome whole = Feed(mode, a, stream, true);
+      const Outcome single = Feed(mode, b, stream, false);
       SCOPED_TRACE(a.toStdString());
       EXPECT_EQ(whole.rows, single.rows);
       EXPECT_EQ(whole.colours, single.colours);

@@ -25,6 +25,7 @@
 #include "common/Cp1252.h"
 #include "log/Log.h"
 #include "log/ui/PrinterDevice.h"
+#include "protocol/ui/Prop_set.h"
 
 namespace klv {
 namespace {
@@ -160,7 +161,8 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
   }
   if (setup.Renderers == nullptr) {
     hexTty_ = std::make_unique<TProtocol_HexTTY>(Conf(), *KLV_, *this, *logText);
-    ownRenderers_ = std::make_unique<TDisplayRenderers>(*hexTty_);
+    ruvo_ = std::make_unique<TProtocol_Ruvo94>(Conf(), *KLV_, *this, *logText);
+    ownRenderers_ = std::make_unique<TDisplayRenderers>(*hexTty_, *ruvo_);
     setup.Renderers = ownRenderers_.get();
   }
   renderers_ = setup.Renderers;
@@ -232,17 +234,22 @@ void TKLVAppForm::BuildMenus() {
   item->setShortcut(QKeySequence(Qt::Key_F10));
   QMenu* hexTty = settings->addMenu(QStringLiteral("&Hex-ASCII/TTY Mode"));
   hexTty->addAction(QStringLiteral("&Display Setup"), this, &TKLVAppForm::DisplaySetupClick);
-  Later(hexTty->addAction(QStringLiteral("&Protocol Parameters")));
+  hexTty->addAction(QStringLiteral("&Protocol Parameters"), this,
+                    &TKLVAppForm::ProprietaryProtocolClick);
   Later(settings->addAction(QStringLiteral("&Trigger")));
   QMenu* protocols = settings->addMenu(QStringLiteral("&Protocol Selection"));
   for (const char* caption : {"&No protocol", "&Ruvo-94", "&Profibus", "&Modbus"}) {
-    QAction* choice = protocols->addAction(QString::fromLatin1(caption));
+    const int value = static_cast<int>(protocolItems_.size());
+    QAction* choice = protocols->addAction(QString::fromLatin1(caption), this,
+                                           [this, value] { ProtocolSelectionClick(value); });
     choice->setCheckable(true);
-    Later(choice);
     protocolItems_.append(choice);
   }
-  protocolItems_[2]->setVisible(false);
-  protocolItems_[3]->setVisible(false);
+  // Named, but there is no decoder for them.
+  for (QAction* undecoded : {protocolItems_[2], protocolItems_[3]}) {
+    undecoded->setVisible(false);
+    undecoded->setEnabled(false);
+  }
   settings->addAction(QStringLiteral("&Miscellaneous"), this, &TKLVAppForm::MiscSettingsClick);
 
   QMenu* display = menuBar()->addMenu(QStringLiteral("&Display"));
@@ -740,6 +747,27 @@ void TKLVAppForm::ProtocolDisplayClick() {
     messages_->Information(QStringLiteral("Please select a protocol first"));
   } else {
     SetDisplayMode(TDisplayMode::Protocol);
+  }
+}
+
+void TKLVAppForm::ProprietaryProtocolClick() {
+  TProprietarySettingsDlg dialog(Conf().Protocolparam, this);
+  dialog.exec();
+}
+
+void TKLVAppForm::ProtocolSelectionClick(int value) {
+  TConf& conf = Conf();
+  const bool changed = value != conf.Protocol.Selected;
+  conf.Protocol.Selected = static_cast<std::uint8_t>(value);
+  for (int i = 0; i < protocolItems_.size(); ++i)
+    protocolItems_[i]->setChecked(i == value);
+  if (!changed || CurrentDisplayMode() != TDisplayMode::Protocol)
+    return;
+  if (value == 0) {
+    messages_->Information(QStringLiteral("The display mode will be to set Hex/Ascii mode"));
+    SetDisplayMode(TDisplayMode::HexAscii);
+  } else {
+    SetDisplayMode(TDisplayMode::Protocol);  // starts the new protocol's display afresh
   }
 }
 

@@ -19,6 +19,7 @@
 #include "display/ui/ConsoleWidget.h"
 #include "log/Log.h"
 #include "log/PrinterDevice.h"
+#include "protocol/P_ruvo94.h"
 #include "serial/ComPort.h"
 
 class QAction;
@@ -141,6 +142,11 @@ class TKLVAppForm : public QMainWindow,
   void MiscSettingsClick();
   void PauseClick();
   void ProtocolDisplayClick();
+  // 0 no protocol, 1 Ruvo-94 (2 Profibus and 3 Modbus have no decoder).
+  void ProtocolSelectionClick(int value);
+  // The user's checksum and length rules, in a modal dialog.
+  void ProprietaryProtocolClick();
+  const QList<QAction*>& ProtocolItems() const { return protocolItems_; }
   void BreakClick();
   void TimeStampClick(bool down);
   void ToggleRTS(int channel);
@@ -219,6 +225,7 @@ class TKLVAppForm : public QMainWindow,
   std::unique_ptr<TLogEngine> logEngine_;
   std::unique_ptr<ILogText> noLogText_;
   std::unique_ptr<TProtocol_HexTTY> hexTty_;
+  std::unique_ptr<TProtocol_Ruvo94> ruvo_;
   std::unique_ptr<IReceiveRenderers> ownRenderers_;
   IReceiveRenderers* renderers_;
   IReceiveLog* log_;

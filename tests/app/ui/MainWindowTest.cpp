@@ -9,12 +9,15 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/ui/Klvmain.h"
 #include "log/ui/PrinterDevice.h"
+#include "protocol/ui/Prop_set.h"
 #include "serial/PtyFixture.h"
 #include "serial/SimulatedNullModem.h"
 #include "support/EventLoop.h"
@@ -500,6 +503,62 @@ TEST_F(MainWindow, ThePrinterLogSwitchPrintsToAPdfFile) {
   EXPECT_FALSE(raw.contains(QStringLiteral("43"))) << raw.toStdString();
   EXPECT_FALSE(raw.contains(QStringLiteral("CD"))) << raw.toStdString();
   EXPECT_EQ(QDir(dir_.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files).size(), 2);
+}
+
+// The protocol submenu, the Protocol display and Ruvo-94 frames from the line.
+TEST_F(MainWindow, SelectingRuvo94DecodesFramesInTheProtocolDisplay) {
+  SimulatedNullModem cable(1);
+  auto far = Cable(cable, 1);
+  StartWithOwnLog();
+  const QList<QAction*>& items = form_->ProtocolItems();
+  ASSERT_EQ(items.size(), 4);
+  EXPECT_TRUE(items[0]->isChecked());
+  for (QAction* undecoded : {items[2], items[3]}) {
+    EXPECT_FALSE(undecoded->isVisible());
+    EXPECT_FALSE(undecoded->isEnabled());
+  }
+
+  items[1]->trigger();
+  EXPECT_EQ(form_->Conf().Protocol.Selected, 1);
+  EXPECT_FALSE(items[0]->isChecked());
+  EXPECT_TRUE(items[1]->isChecked());
+  EXPECT_EQ(form_->CurrentDisplayMode(), TDisplayMode::HexAscii) << "the mode stays";
+  form_->ProtocolDisplayClick();
+  EXPECT_EQ(form_->CurrentDisplayMode(), TDisplayMode::Protocol);
+  EXPECT_TRUE(form_->BtnProtocoll->isChecked());
+  EXPECT_EQ(form_->PanelDisplayMode->text(), "Protocol: Ruvo-94");
+
+  // 02 01 20 41 03 03 and its check byte, then a stray byte.
+  Send(*far, std::string_view("\x02\x01\x20\x41\x03\x03\x6B!", 8));
+  ASSERT_TRUE(RunUntil([&] { return form_->KLV().CursorY() == 2; }));
+  EXPECT_EQ(form_->KLV().Buffer().RowText(0).substr(0, 28), "To:01H From:20H Type:A Msg:\\");
+  EXPECT_EQ(form_->KLV().Buffer().RowText(1).substr(0, 29), "-----FRAME ERROR: Missing STX");
+
+  // The same protocol again changes nothing; none switches to Hex/ASCII.
+  const std::size_t messages = messages_.shown.size();
+  items[1]->trigger();
+  EXPECT_EQ(form_->KLV().CursorY(), 2);
+  EXPECT_EQ(messages_.shown.size(), messages);
+  items[0]->trigger();
+  EXPECT_EQ(messages_.Texts().back(), "The display mode will be to set Hex/Ascii mode");
+  EXPECT_EQ(form_->CurrentDisplayMode(), TDisplayMode::HexAscii);
+  EXPECT_TRUE(form_->BtnHexAscii->isChecked());
+  EXPECT_TRUE(items[0]->isChecked());
+  EXPECT_FALSE(items[1]->isChecked());
+}
+
+// The menu item opens the rules dialog on the configuration's own record.
+TEST_F(MainWindow, TheProtocolParametersItemEditsTheUserRules) {
+  Start();
+  QTimer::singleShot(0, [] {
+    auto* dialog = qobject_cast<TProprietarySettingsDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Hex-Asc/TTY Protocol parameters");
+    dialog->seLengthAdjust->setValue(-3);
+    dialog->OKBtn->click();
+  });
+  form_->ProprietaryProtocolClick();
+  EXPECT_EQ(form_->Conf().Protocolparam.LengthAdjust.get(), -3);
 }
 
 }  // namespace
