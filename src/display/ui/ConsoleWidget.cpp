@@ -29,10 +29,6 @@ QColor ToQColor(TColor color) {
   return QColor::fromRgb(static_cast<QRgb>(color));
 }
 
-QString FaceKey(const TFixedFont& font) {
-  return font.Name + '|' + QString::number(font.Height) + '|' + QString::number(font.Style);
-}
-
 }  // namespace
 
 QFont ToQFont(const TFixedFont& font) {
@@ -60,10 +56,10 @@ QFont ToQFont(const TFixedFont& font) {
 }
 
 TFontMetrics TQtFontMeasurer::Measure(const TFixedFont& font) {
-  const QString key = FaceKey(font);
-  auto cached = cache_.constFind(key);
-  if (cached != cache_.constEnd())
-    return *cached;
+  for (const Measured& known : cache_) {
+    if (known.height == font.Height && known.style == font.Style && known.name == font.Name)
+      return known.metrics;
+  }
   const QFont qfont = ToQFont(font);
   const QFontMetrics fm(qfont);
   TFontMetrics metrics;
@@ -76,7 +72,7 @@ TFontMetrics TQtFontMeasurer::Measure(const TFixedFont& font) {
                          ? std::max(0, fm.maxWidth() - metrics.CharWidth)
                          : 0;
   metrics.FixedPitch = QFontInfo(qfont).fixedPitch();
-  cache_.insert(key, metrics);
+  cache_.push_back({font.Name, font.Height, font.Style, metrics});
   return metrics;
 }
 
@@ -206,7 +202,7 @@ void TConsole::FontChanged(bool faceChanged) {
                     next.CharHeight != metrics_.CharHeight || next.Ascent != metrics_.Ascent ||
                     next.Overhang != metrics_.Overhang;
   metrics_ = next;
-  plainFont_ = ToQFont(buffer_->Font);
+  plainFontStale_ = true;
   if (faceChanged || grew) {
     RecomputeLayout();
     AllChanged();
@@ -466,6 +462,10 @@ void TConsole::PaintRowCells(QPainter& painter, int row, int first, int last) {
   const int count = last - first + 1;
   const QRect rect = CellRect(first, row, count);
   painter.fillRect(rect, ToQColor(buffer_->Font.BkColor));
+  if (plainFontStale_) {
+    plainFont_ = ToQFont(buffer_->Font);
+    plainFontStale_ = false;
+  }
   painter.setFont(plainFont_);
   painter.setPen(ToQColor(buffer_->Font.Color));
   const std::string_view text = buffer_->RowText(row).substr(static_cast<std::size_t>(first),

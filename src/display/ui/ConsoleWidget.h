@@ -1,13 +1,12 @@
 // The console window: paints a console model, scrolls it, shows a caret and
 // batches repaints so that, however fast text is written, it paints at most
-// about 60 times a second and always ends with the last text shown.
+// 60 times a second and always ends with the last text shown.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QGlyphRun>
-#include <QHash>
 #include <QRawFont>
 #include <QTimer>
 #include <array>
@@ -43,14 +42,23 @@ class TQtFontMeasurer : public IFontMeasurer {
   TFontMetrics Measure(const TFixedFont& font) override;
 
  private:
-  QHash<QString, TFontMetrics> cache_;
+  // One entry per face, size and style met so far: a handful, searched in
+  // order, since the channels switch styles at every byte.
+  struct Measured {
+    QString name;
+    int height;
+    std::uint8_t style;
+    TFontMetrics metrics;
+  };
+  std::vector<Measured> cache_;
 };
 
 class TConsole : public QAbstractScrollArea, protected IConsoleView, public IConsoleOutput {
   Q_OBJECT
 
  public:
-  static constexpr int kFrameIntervalMs = 16;
+  // At least this long between paints: under 60 a second.
+  static constexpr int kFrameIntervalMs = 17;
 
   explicit TConsole(QWidget* parent = nullptr);
   ~TConsole() override;
@@ -149,7 +157,8 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   int visibleRows_ = 0;
   bool caretShown_ = false;
   QRect paintedCaret_;
-  QFont plainFont_;
+  QFont plainFont_;  // of the plain console's cells, made when painting needs it
+  bool plainFontStale_ = true;
 
   // Damage waiting for the next frame, by buffer row (first, last column).
   std::vector<std::pair<int, int>> dirtyRows_;
