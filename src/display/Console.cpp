@@ -246,9 +246,11 @@ void TColorConsoleBuffer::SetAttrs(int x, int y, int count) {
   if (count <= 0)
     return;
   const int attr = attrManager_.Lookup(Font);
+  int* cells = &attrs_[Offset(x, y)];
+  if (count == 1 && cells[0] == attr)
+    return;  // the common case of text in one colour over the same
   // Count the new cells first so an attribute that covers itself never drops to 0.
   attrManager_.AddRef(attr, count);
-  int* cells = &attrs_[Offset(x, y)];
   int i = 0;
   while (i < count) {
     const int old = cells[i];

@@ -161,7 +161,22 @@ class TConsoleBuffer {
   void SetLineBreak(TConsoleLineBreak lineBreak) { lineBreak_ = lineBreak; }
 
   void WriteString(std::string_view text);
-  void WriteChar(char c) { WriteString(std::string_view(&c, 1)); }
+  // A printable character with room after it on the row takes a short way:
+  // renderers write most text one character at a time.
+  void WriteChar(char c) {
+    if (static_cast<unsigned char>(c) < 32 || cursorX_ + 1 >= cols_) {
+      WriteString(std::string_view(&c, 1));
+      return;
+    }
+    WriteChars(cursorX_, cursorY_, std::string_view(&c, 1));
+    if (view_ != nullptr) {
+      view_->RowChanged(cursorY_, cursorX_, cursorX_);
+      ++cursorX_;
+      view_->CursorMoved();
+    } else {
+      ++cursorX_;
+    }
+  }
   // Clamps to the grid.
   void GotoXY(int x, int y);
   int CursorX() const { return cursorX_; }

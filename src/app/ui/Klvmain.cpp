@@ -119,6 +119,7 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
   }
 
   KLV_ = new TColorConsole(this);
+  connect(qApp, &QApplication::focusChanged, this, &TKLVAppForm::UpdateCaretRule);
   KLV_->SetCols(94);
   KLV_->SetRows(100);
   TFixedFont font;
@@ -783,9 +784,16 @@ void TKLVAppForm::TimeStampClick(bool down) {
   Conf().MiscBool.TimeStamp = down;
 }
 
+// The caret follows the text unless this window is active with the focus
+// elsewhere than the console. Renderers ask after every byte, so the answer is
+// kept up to date on focus and activation changes instead of asked for.
 void TKLVAppForm::RefreshCaret() {
-  if (!(QApplication::activeWindow() == this && !KLV_->hasFocus()))
+  if (caretFollowsText_)
     KLV_->PlaceCaret();
+}
+
+void TKLVAppForm::UpdateCaretRule() {
+  caretFollowsText_ = !(QApplication::activeWindow() == this && !KLV_->hasFocus());
 }
 
 void TKLVAppForm::UpdateStatusBars() {
@@ -1139,6 +1147,8 @@ bool TKLVAppForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TKLVAppForm::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate)
+    UpdateCaretRule();
   if (event->type() == QEvent::StatusTip && HintPanel != nullptr) {
     HintPanel->setText(static_cast<QStatusTipEvent*>(event)->tip());
     return true;

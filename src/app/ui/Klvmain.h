@@ -203,6 +203,7 @@ class TKLVAppForm : public QMainWindow,
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   bool event(QEvent* event) override;
+  void UpdateCaretRule();
 
  private:
   void BuildMenus();
@@ -247,6 +248,7 @@ class TKLVAppForm : public QMainWindow,
   bool shown_ = false;
   bool started_ = false;
   bool closingWithoutQuestion_ = false;
+  bool caretFollowsText_ = true;
 };
 
 }  // namespace klv

@@ -373,13 +373,15 @@ void TConsole::Beep() {
 }
 
 void TConsole::ScheduleFrame() {
-  if (frameTimer_.isActive())
-    return;
+  if (frameScheduled_)
+    return;  // asked after every character: a flag is cheaper than the timer
+  frameScheduled_ = true;
   const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : kFrameIntervalMs;
   frameTimer_.start(static_cast<int>(std::max<qint64>(0, kFrameIntervalMs - since)));
 }
 
 void TConsole::Frame() {
+  frameScheduled_ = false;
   sinceFrame_.restart();
   if (scrollsPending_ > 0) {
     // The grid moved up: move the pixels, then repaint what changed.

@@ -109,7 +109,7 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   QRect CaretRect() const;
   // Paint events handled so far, and whether text waits to be painted.
   long PaintCount() const { return paintCount_; }
-  bool FramePending() const { return frameTimer_.isActive(); }
+  bool FramePending() const { return frameScheduled_; }
   // Scrolls the view to a cell origin (clamped).
   void ScrollTo(int x, int y);
 
@@ -167,6 +167,7 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   int scrollsPending_ = 0;
   bool trackPending_ = false;
   QTimer frameTimer_;
+  bool frameScheduled_ = false;
   QElapsedTimer sinceFrame_;
   long paintCount_ = 0;
 

@@ -561,5 +561,21 @@ TEST_F(MainWindow, TheProtocolParametersItemEditsTheUserRules) {
   EXPECT_EQ(form_->Conf().Protocolparam.LengthAdjust.get(), -3);
 }
 
+// The caret follows received text unless the user works elsewhere in the
+// active window; it follows again once the console has the focus.
+TEST_F(MainWindow, TheCaretFollowsTheTextUnlessTheFocusIsElsewhere) {
+  Start();
+  QApplication::setActiveWindow(form_.get());
+  form_->BtnPause->setFocus();
+  ASSERT_TRUE(RunUntil([&] { return form_->BtnPause->hasFocus(); }));
+  form_->RefreshCaret();
+  EXPECT_FALSE(form_->KLV().CaretShown());
+
+  form_->KLV().setFocus();
+  ASSERT_TRUE(RunUntil([&] { return form_->KLV().hasFocus(); }));
+  form_->RefreshCaret();
+  EXPECT_TRUE(form_->KLV().CaretShown());
+}
+
 }  // namespace
 }  // namespace klv
