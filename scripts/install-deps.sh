@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   socat xvfb xauth xdotool imagemagick poppler-utils fonts-liberation unrtf
+  desktop-file-utils
 )
 
 missing=()
