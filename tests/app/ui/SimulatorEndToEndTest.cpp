@@ -1,0 +1,168 @@
+// The real main window (offscreen) on the device simulator's Ruvo-94 link:
+// what the simulator sent, decoded channel by channel, is what the window
+// shows and what its text log holds, the injected faults included.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <csignal>
+
+#include "app/ConfigTestSupport.h"
+#include "app/ui/Klvmain.h"
+#include "serial/PosixSerialDevice.h"
+#include "support/EventLoop.h"
+#include "support/FakeMessageService.h"
+#include "support/RendererFakes.h"
+
+namespace klv {
+namespace {
+
+using test::RunUntil;
+
+QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find("\r\n", at);
+    const std::string line = text.substr(at, end - at);
+    if (!line.empty() && line.rfind("KLV V3.02", 0) != 0)
+      lines.push_back(line);
+    if (end == std::string::npos)
+      break;
+    at = end + 2;
+  }
+  return lines;
+}
+
+// The lines our decoder makes of one channel's bytes.
+std::vector<std::string> Decoded(const QByteArray& bytes, int channel) {
+  test::ConfigFixtureParts parts;
+  parts.config.SetDefaults();
+  TColorConsoleBuffer console;
+  TBufferConsoleOutput output(console);
+  test::FakeApp app;
+  test::RecordingLogText log;
+  TProtocol_Ruvo94 decoder(parts.config.Conf(), output, app, log);
+  for (char byte : bytes)
+    decoder.RuvoReceiveByte(channel, static_cast<std::uint8_t>(byte));
+  return Lines(log.file);
+}
+
+class SimulatorEndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    previousDir_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+  }
+  void TearDown() override {
+    form_.reset();
+    SetDefaultDeviceProvider(nullptr);
+    if (sim_.state() != QProcess::NotRunning) {
+      sim_.terminate();
+      sim_.waitForFinished(10000);
+    }
+    QDir::setCurrent(previousDir_);
+  }
+
+  QTemporaryDir dir_;
+  QString previousDir_;
+  QProcess sim_;
+  test::FakeMessageService messages_;
+  std::unique_ptr<TKLVAppForm> form_;
+};
+
+TEST_F(SimulatorEndToEnd, TheWindowDecodesTheSimulatedLinkAndItsFaults) {
+  // A configuration in Protocol mode on COM1 and COM2, logging to a text file.
+  test::ConfigFixtureParts parts;
+  parts.host.presentPorts = {1, 2};
+  parts.config.SetDefaults();
+  TConf& conf = parts.config.Conf();
+  ASSERT_TRUE(conf.Comparam.Channel[0].Enabled && conf.Comparam.Channel[1].Enabled);
+  conf.DisplayMode = static_cast<std::uint8_t>(TDisplayMode::Protocol);
+  conf.Protocol.Selected = static_cast<std::uint8_t>(TProtocolId::Ruvo94);
+  conf.Log.LogToFile = true;
+  conf.Log.LogFileName.assign("Run.Log");
+  parts.config.SetConfigFileName(dir_.filePath("Config.klv"));
+  ASSERT_TRUE(parts.config.SaveConfig());
+
+  const QString ports = dir_.filePath("ports");
+  const QString transcripts = dir_.filePath("sent");
+  sim_.setProgram(QStringLiteral(KLV_SIM_PATH));
+  sim_.setArguments({"--ports-dir", ports, "--ruvo", "1,2", "--frames", "40", "--fault-rate", "0.3",
+                     "--seed", "5", "--pace", "1=20000", "--pace", "2=20000", "--transcript",
+                     transcripts});
+  sim_.start();
+  ASSERT_TRUE(RunUntil([&] {
+    return sim_.readAllStandardOutput().contains("ready\n") || sim_.state() == QProcess::NotRunning;
+  }));
+  ASSERT_EQ(sim_.state(), QProcess::Running) << sim_.readAllStandardError().toStdString();
+
+  PosixDeviceProvider provider{PortsDirectory(ports)};
+  SetDefaultDeviceProvider(&provider);
+  TAppFormSetup setup;
+  setup.Messages = &messages_;
+  setup.AttachStdio = false;
+  form_ = std::make_unique<TKLVAppForm>(setup);
+  form_->show();
+  ASSERT_TRUE(RunUntil([&] { return form_->Started(); }));
+  ASSERT_TRUE(form_->ChannelAvailable(0) && form_->ChannelAvailable(1)) << messages_.Texts().size();
+  EXPECT_EQ(form_->CurrentDisplayMode(), TDisplayMode::Protocol);
+
+  // Every line the decoder makes of what the simulator sent on each port
+  // shows up in the window's log; the two channels interleave as they came.
+  std::vector<std::string> expected, logged;
+  const auto caughtUp = [&] {
+    const QByteArray one = ReadFile(transcripts + "/COM1.bin");
+    const QByteArray two = ReadFile(transcripts + "/COM2.bin");
+    expected = Decoded(one, 0);
+    const std::vector<std::string> answers = Decoded(two, 1);
+    expected.insert(expected.end(), answers.begin(), answers.end());
+    logged = Lines(ReadFile(dir_.filePath("Run.Log")).toStdString());
+    std::sort(expected.begin(), expected.end());
+    std::sort(logged.begin(), logged.end());
+    // 40 polls and 40 answers: at least 80 lines once the link is through.
+    return expected.size() >= 80 && expected == logged;
+  };
+  ASSERT_TRUE(RunUntil(caughtUp, 60000))
+      << expected.size() << " lines expected, " << logged.size() << " logged";
+  const auto count = [&](std::string_view start) {
+    return std::count_if(logged.begin(), logged.end(),
+                         [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+  };
+  EXPECT_GE(count("To:"), 40) << "most frames are good";
+  EXPECT_GE(count("-----FRAME ERROR: "), 3) << "faults were injected";
+
+  // The console shows the same lines: answers (channel 2) blue, errors red.
+  const TConsoleBuffer& console = form_->KLV().Buffer();
+  std::vector<std::string> shown;
+  bool blueAnswer = false, redError = false;
+  const auto* colours = dynamic_cast<const TColorConsoleBuffer*>(&console);
+  ASSERT_NE(colours, nullptr);
+  for (int y = 0; y < console.Rows(); ++y) {
+    std::string row = test::Trimmed(console.RowText(y));
+    const TColor first = colours->Attrs().At(colours->AttrAt(0, y)).Font.Color;
+    if (row.rfind("To:01H", 0) == 0 && first == clBlue)
+      blueAnswer = true;
+    if (row.rfind("-----FRAME ERROR: ", 0) == 0 && first == clRed)
+      redError = true;
+    if (!row.empty())
+      shown.push_back(row);
+  }
+  std::sort(shown.begin(), shown.end());
+  EXPECT_TRUE(std::includes(logged.begin(), logged.end(), shown.begin(), shown.end()));
+  EXPECT_TRUE(blueAnswer);
+  EXPECT_TRUE(redError);
+}
+
+}  // namespace
+}  // namespace klv
