@@ -262,6 +262,17 @@ double Flood(Flooders& flooders, Observer& observer, const QString& log) {
   return ProcessCpuSeconds() - cpuBefore - writers;
 }
 
+// The figures of a flood whose every byte arrived.
+void ReportFlood(benchmark::State& state, std::size_t bytes, double cpuSeconds,
+                 Observer& observer) {
+  const double megabytes = double(bytes) / 1e6;
+  state.counters["MB_per_s"] = megabytes / FloodSeconds();
+  state.counters["MB"] = megabytes;
+  state.counters["cpu_ms_per_MB"] = cpuSeconds * 1000 / megabytes;
+  state.counters["lost_bytes"] = 0;
+  observer.Report(state);
+}
+
 void BM_FloodHexAsciiBothChannelsRawLog(benchmark::State& state) {
   for (auto _ : state) {
     Analyser analyser;
@@ -295,16 +306,11 @@ void BM_FloodHexAsciiBothChannelsRawLog(benchmark::State& state) {
       inOrder = inOrder && byte == (first ? expectOne : expectTwo).Next();
       ++got[first ? 0 : 1];
     }
-    const double megabytes = double(one.Written() + two.Written()) / 1e6;
     if (!inOrder || got[0] != one.Written() || got[1] != two.Written()) {
       state.SkipWithError("bytes were lost or changed on the way into the log");
       return;
     }
-    state.counters["MB_per_s"] = megabytes / FloodSeconds();
-    state.counters["MB"] = megabytes;
-    state.counters["cpu_ms_per_MB"] = cpu * 1000 / megabytes;
-    state.counters["lost_bytes"] = 0;
-    observer.Report(state);
+    ReportFlood(state, one.Written() + two.Written(), cpu, observer);
   }
 }
 
@@ -341,12 +347,7 @@ void BM_FloodTtyOneChannelTextLog(benchmark::State& state) {
       state.SkipWithError("the text log does not hold exactly the text sent");
       return;
     }
-    const double megabytes = double(one.Written()) / 1e6;
-    state.counters["MB_per_s"] = megabytes / FloodSeconds();
-    state.counters["MB"] = megabytes;
-    state.counters["cpu_ms_per_MB"] = cpu * 1000 / megabytes;
-    state.counters["lost_bytes"] = 0;
-    observer.Report(state);
+    ReportFlood(state, one.Written(), cpu, observer);
   }
 }
 
