@@ -201,6 +201,10 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
 
 TKLVAppForm::~TKLVAppForm() {
   qApp->removeEventFilter(this);
+  // The widgets' own destruction moves the focus: this window must not hear of it.
+  disconnect(qApp, &QApplication::focusChanged, this, &TKLVAppForm::UpdateCaretRule);
+  // A log still open is closed while the configuration it reads is alive.
+  logEngine_.reset();
   PrimaryPort.SetOpen(false);
   SecondaryPort.SetOpen(false);
 }
