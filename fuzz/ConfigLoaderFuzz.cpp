@@ -21,15 +21,6 @@ class QuietMessages : public klv::IMessageService {
   QString last;
 };
 
-class NoHost : public klv::IConfigHost {
- public:
-  bool PortPresent(int) override { return false; }
-  void StopFileLog() override {}
-  void StopPrinterLog() override {}
-  void ApplyConfig() override {}
-  void UpdateTitle() override {}
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -46,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
   }
   QuietMessages messages;
-  NoHost host;
+  klv::TDetachedConfigHost host;
   klv::TConfigFile config(messages, host);
   config.SetDefaults();
   config.SetConfigFileName(path);

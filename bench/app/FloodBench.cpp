@@ -262,6 +262,18 @@ double Flood(Flooders& flooders, Observer& observer, const QString& log) {
   return ProcessCpuSeconds() - cpuBefore - writers;
 }
 
+// The flood with the file log on from start to end; returns the log's content
+// and the analyser's CPU time.
+template <typename Flooders>
+QByteArray FloodWithFileLog(Analyser& analyser, Flooders& flooders, Observer& observer,
+                            double* cpuSeconds) {
+  analyser.Form().FileLogSwitch();
+  *cpuSeconds = Flood(flooders, observer, analyser.LogPath());
+  analyser.Form().FileLogSwitch();
+  QFile file(analyser.LogPath());
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The figures of a flood whose every byte arrived.
 void ReportFlood(benchmark::State& state, std::size_t bytes, double cpuSeconds,
                  Observer& observer) {
@@ -283,20 +295,15 @@ void BM_FloodHexAsciiBothChannelsRawLog(benchmark::State& state) {
     }
     form.SetDisplayMode(TDisplayMode::HexAscii);
     form.Conf().Misc.LogDataFormat = 3;  // binary
-    form.FileLogSwitch();
-
     Flooder<TFloodStream> one(analyser.Master(0), TFloodStream(11, TByteSet::Low));
     Flooder<TFloodStream> two(analyser.Master(1), TFloodStream(22, TByteSet::High));
     std::vector<Flooder<TFloodStream>*> flooders = {&one, &two};
     Observer observer(form.KLV());
-    const double cpu = Flood(flooders, observer, analyser.LogPath());
-    form.FileLogSwitch();
+    double cpu = 0;
+    const QByteArray log = FloodWithFileLog(analyser, flooders, observer, &cpu);
 
     // Each channel's bytes, picked out of the log by their half, must be its
     // stream from the first byte on, complete and in order.
-    QFile file(analyser.LogPath());
-    file.open(QIODevice::ReadOnly);
-    const QByteArray log = file.readAll();
     TFloodStream expectOne(11, TByteSet::Low), expectTwo(22, TByteSet::High);
     std::size_t got[2] = {0, 0};
     bool inOrder = true;
@@ -323,19 +330,14 @@ void BM_FloodTtyOneChannelTextLog(benchmark::State& state) {
       return;
     }
     form.SetDisplayMode(TDisplayMode::Tty);
-    form.FileLogSwitch();
-
     Flooder<TextStream> one(analyser.Master(0), TextStream(33));
     std::vector<Flooder<TextStream>*> flooders = {&one};
     Observer observer(form.KLV());
-    const double cpu = Flood(flooders, observer, analyser.LogPath());
-    form.FileLogSwitch();
+    double cpu = 0;
+    const QByteArray log = FloodWithFileLog(analyser, flooders, observer, &cpu);
 
     // The log holds its opening lines, the text exactly as sent, and its
     // closing lines.
-    QFile file(analyser.LogPath());
-    file.open(QIODevice::ReadOnly);
-    const QByteArray log = file.readAll();
     const qsizetype start = log.indexOf('\n', log.indexOf(" opened: ")) + 1;
     std::string expected;
     TextStream text(33);

@@ -49,6 +49,17 @@ class IConfigHost {
   virtual void UpdateTitle() = 0;
 };
 
+// A configuration with no window, ports or logs behind it: for programs that
+// only read or write configuration files.
+class TDetachedConfigHost : public IConfigHost {
+ public:
+  bool PortPresent(int) override { return false; }
+  void StopFileLog() override {}
+  void StopPrinterLog() override {}
+  void ApplyConfig() override {}
+  void UpdateTitle() override {}
+};
+
 // The live record, the copy it is compared with for unsaved changes, and the
 // file they belong to.
 class TConfigFile {

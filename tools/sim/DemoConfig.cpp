@@ -31,24 +31,13 @@ class TStderrMessages : public IMessageService {
   }
 };
 
-// No ports (the defaults' port search finds none; the channels are set
-// below), no logs, no windows.
-class TNoHost : public IConfigHost {
- public:
-  bool PortPresent(int) override { return false; }
-  void StopFileLog() override {}
-  void StopPrinterLog() override {}
-  void ApplyConfig() override {}
-  void UpdateTitle() override {}
-};
-
 static_assert(std::find(BaudTable.begin(), BaudTable.end(), kDemoBaud) != BaudTable.end());
 
 }  // namespace
 
 bool WriteDemoConfig(const std::string& file, int polls, int answers) {
   TStderrMessages messages;
-  TNoHost host;
+  TDetachedConfigHost host;  // no ports: the channels are set below
   TConfigFile config(messages, host);
   config.SetDefaults();
   TConf& conf = config.Conf();
