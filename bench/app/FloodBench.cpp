@@ -267,9 +267,9 @@ double Flood(Flooders& flooders, Observer& observer, const QString& log) {
 template <typename Flooders>
 QByteArray FloodWithFileLog(Analyser& analyser, Flooders& flooders, Observer& observer,
                             double* cpuSeconds) {
-  analyser.Form().FileLogSwitch();
+  analyser.Form().LogCommands().FileLogSwitch();
   *cpuSeconds = Flood(flooders, observer, analyser.LogPath());
-  analyser.Form().FileLogSwitch();
+  analyser.Form().LogCommands().FileLogSwitch();
   QFile file(analyser.LogPath());
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -289,11 +289,12 @@ void BM_FloodHexAsciiBothChannelsRawLog(benchmark::State& state) {
   for (auto _ : state) {
     Analyser analyser;
     TKLVAppForm& form = analyser.Form();
-    if (!analyser.Ok() || !form.ChannelAvailable(0) || !form.ChannelAvailable(1)) {
+    if (!analyser.Ok() || !form.Channels().ChannelAvailable(0) ||
+        !form.Channels().ChannelAvailable(1)) {
       state.SkipWithError("the two pseudo-terminals could not be opened");
       return;
     }
-    form.SetDisplayMode(TDisplayMode::HexAscii);
+    form.DisplayCommands().SetDisplayMode(TDisplayMode::HexAscii);
     form.Conf().Misc.LogDataFormat = 3;  // binary
     Flooder<TFloodStream> one(analyser.Master(0), TFloodStream(11, TByteSet::Low));
     Flooder<TFloodStream> two(analyser.Master(1), TFloodStream(22, TByteSet::High));
@@ -325,11 +326,11 @@ void BM_FloodTtyOneChannelTextLog(benchmark::State& state) {
   for (auto _ : state) {
     Analyser analyser;
     TKLVAppForm& form = analyser.Form();
-    if (!analyser.Ok() || !form.ChannelAvailable(0)) {
+    if (!analyser.Ok() || !form.Channels().ChannelAvailable(0)) {
       state.SkipWithError("the pseudo-terminal could not be opened");
       return;
     }
-    form.SetDisplayMode(TDisplayMode::Tty);
+    form.DisplayCommands().SetDisplayMode(TDisplayMode::Tty);
     Flooder<TextStream> one(analyser.Master(0), TextStream(33));
     std::vector<Flooder<TextStream>*> flooders = {&one};
     Observer observer(form.KLV());
@@ -356,7 +357,7 @@ void BM_FloodTtyOneChannelTextLog(benchmark::State& state) {
 void BM_IdleWithBothPortsOpen(benchmark::State& state) {
   for (auto _ : state) {
     Analyser analyser;
-    if (!analyser.Ok() || !analyser.Form().ChannelAvailable(1)) {
+    if (!analyser.Ok() || !analyser.Form().Channels().ChannelAvailable(1)) {
       state.SkipWithError("the two pseudo-terminals could not be opened");
       return;
     }

@@ -11,8 +11,8 @@
 #include <span>
 #include <string_view>
 
-#include "app/ConfRecord.h"
 #include "common/MessageService.h"
+#include "conf/ConfRecord.h"
 
 namespace klv {
 
@@ -94,7 +94,6 @@ class TConfigFile {
   void SetNewLine(int channel, TDisplayMode mode, TNewLineEntry entry);
 
  private:
-  void SetPortDefaults();
   void ReportFailedLoad(const QString& firstMessage, bool suggestExport);
 
   IMessageService& messages_;

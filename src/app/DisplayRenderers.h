@@ -1,41 +1,29 @@
-// The renderers of the display modes behind the main window's one interface.
+// The renderers of every display mode, made once and registered with the
+// receive dispatcher, which picks one by the display mode and protocol.
 #pragma once
 
-#include "common/ReceiveInterfaces.h"
+#include "app/ReceiveDispatcher.h"
 #include "display/P_hextty.h"
 #include "protocol/P_ruvo94.h"
 
 namespace klv {
 
-class TDisplayRenderers : public IReceiveRenderers {
- public:
-  TDisplayRenderers(TProtocol_HexTTY& hexTty, TProtocol_Ruvo94& ruvo)
-      : hexTty_(hexTty), ruvo_(ruvo) {}
+struct TDisplayRenderers {
+  TDisplayRenderers(const TConf& conf, IConsoleOutput& console, IChannelServices& channels,
+                    ILogText& log)
+      : HexTty(conf, console, channels, log), Ruvo(conf, console, channels, log) {}
 
-  void HexReceiveByte(int channel, std::uint8_t byte) override {
-    hexTty_.HexReceiveByte(channel, byte);
-  }
-  void TtyReceiveByte(int channel, std::uint8_t byte) override {
-    hexTty_.TtyReceiveByte(channel, byte);
-  }
-  void RuvoReceiveByte(int channel, std::uint8_t byte) override {
-    ruvo_.RuvoReceiveByte(channel, byte);
-  }
-  void HexReset() override { hexTty_.HexReset(); }
-  void RuvoReset() override { ruvo_.RuvoReset(); }
-  void HexModemStatusLine(int channel, const TModemStatusRecord& record) override {
-    hexTty_.HexModemStatusLine(channel, record);
-  }
-  void TtyModemStatusLine(int channel, const TModemStatusRecord& record) override {
-    hexTty_.TtyModemStatusLine(channel, record);
-  }
-  void HexLogPendingLine(const QString& tail, bool toFile) override {
-    hexTty_.HexLogPendingLine(tail.toStdString(), toFile);
+  void RegisterWith(TReceiveDispatcher& dispatcher) {
+    dispatcher.SetModeRenderer(TDisplayMode::HexAscii, &Hex);
+    dispatcher.SetModeRenderer(TDisplayMode::Tty, &Tty);
+    dispatcher.SetProtocolRenderer(TProtocolId::Ruvo94, &Ruvo94);
   }
 
- private:
-  TProtocol_HexTTY& hexTty_;
-  TProtocol_Ruvo94& ruvo_;
+  TProtocol_HexTTY HexTty;
+  TProtocol_Ruvo94 Ruvo;
+  THexAsciiRenderer Hex{HexTty};
+  TTtyRenderer Tty{HexTty};
+  TRuvo94Renderer Ruvo94{Ruvo, HexTty};
 };
 
 }  // namespace klv

@@ -4,40 +4,37 @@
 
 namespace klv {
 
+void TReceiveDispatcher::SetModeRenderer(TDisplayMode mode, IDisplayRenderer* renderer) {
+  if (mode != TDisplayMode::Protocol)
+    modes_.at(static_cast<std::size_t>(mode)) = renderer;
+}
+
+void TReceiveDispatcher::SetProtocolRenderer(TProtocolId protocol, IDisplayRenderer* renderer) {
+  protocols_.at(static_cast<std::size_t>(protocol)) = renderer;
+}
+
+IDisplayRenderer* TReceiveDispatcher::ActiveRenderer() const {
+  const std::size_t mode = conf_.DisplayMode;
+  if (mode < modes_.size())
+    return modes_[mode];
+  if (mode != static_cast<std::size_t>(TDisplayMode::Protocol))
+    return nullptr;
+  const std::size_t protocol = conf_.Protocol.Selected;
+  return protocol < protocols_.size() ? protocols_[protocol] : nullptr;
+}
+
 void TReceiveDispatcher::ProcessReceivedByte(int channel, std::uint8_t byte) {
   if (conf_.Paused)
     return;
-  switch (static_cast<TDisplayMode>(conf_.DisplayMode)) {
-    case TDisplayMode::HexAscii:
-      renderers_.HexReceiveByte(channel, byte);
-      break;
-    case TDisplayMode::Tty:
-      renderers_.TtyReceiveByte(channel, byte);
-      break;
-    case TDisplayMode::Protocol:
-      if (conf_.Protocol.Selected == static_cast<std::uint8_t>(TProtocolId::Ruvo94)) {
-        renderers_.RuvoReceiveByte(channel, byte);
-      }
-      break;
-  }
+  if (IDisplayRenderer* renderer = ActiveRenderer())
+    renderer->ReceiveByte(channel, byte);
   if (conf_.Misc.LogDataFormat != 0)
     log_.LogRawByte(byte);
 }
 
 void TReceiveDispatcher::ShowModemChange(int channel, const TModemStatusRecord& record) {
-  switch (static_cast<TDisplayMode>(conf_.DisplayMode)) {
-    case TDisplayMode::HexAscii:
-      renderers_.HexModemStatusLine(channel, record);
-      break;
-    case TDisplayMode::Tty:
-      renderers_.TtyModemStatusLine(channel, record);
-      break;
-    case TDisplayMode::Protocol:
-      if (conf_.Protocol.Selected == static_cast<std::uint8_t>(TProtocolId::Ruvo94)) {
-        renderers_.TtyModemStatusLine(channel, record);
-      }
-      break;
-  }
+  if (IDisplayRenderer* renderer = ActiveRenderer())
+    renderer->ModemStatusLine(channel, record);
 }
 
 TModemStatusRecord TReceiveDispatcher::ModemEventRecord(bool rts, bool dtr,
@@ -57,19 +54,40 @@ TModemStatusRecord TReceiveDispatcher::ModemEventRecord(bool rts, bool dtr,
   return record;
 }
 
-bool TReceiveQueue::Append(const QByteArray& bytes) {
-  pending_.append(bytes);
-  if (posted_ || pending_.isEmpty())
-    return false;
-  posted_ = true;
-  return true;
+void TReceiveOrder::AppendBytes(int channel, const QByteArray& bytes) {
+  if (bytes.isEmpty())
+    return;
+  // Bytes of one channel in a row travel as one arrival. The arrival being
+  // drained has already left the queue, so appending never touches it.
+  if (!waiting_.empty() && !waiting_.back().modem && waiting_.back().channel == channel) {
+    waiting_.back().bytes.append(bytes);
+    return;
+  }
+  waiting_.push_back({channel, false, {}, bytes});
 }
 
-QByteArray TReceiveQueue::TakeAll() {
-  posted_ = false;
-  QByteArray taken;
-  taken.swap(pending_);
-  return taken;
+void TReceiveOrder::AppendModemChange(int channel, const TModemStatusRecord& record) {
+  waiting_.push_back({channel, true, record, {}});
+}
+
+void TReceiveOrder::Drain() {
+  if (draining_)
+    return;
+  draining_ = true;
+  struct TEndOfDrain {
+    bool& draining;
+    ~TEndOfDrain() { draining = false; }
+  } endOfDrain{draining_};
+  while (!waiting_.empty()) {
+    const TArrival arrival = std::move(waiting_.front());
+    waiting_.pop_front();
+    if (arrival.modem) {
+      dispatcher_.ShowModemChange(arrival.channel, arrival.record);
+      continue;
+    }
+    for (const char byte : arrival.bytes)
+      dispatcher_.ProcessReceivedByte(arrival.channel, static_cast<std::uint8_t>(byte));
+  }
 }
 
 }  // namespace klv

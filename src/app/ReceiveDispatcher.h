@@ -1,22 +1,32 @@
-// The road of a received byte and of a modem-line change from the main
-// window to the renderer of the active display mode and to the raw log.
+// The road of a received byte and of a modem-line change to the renderer of
+// the active display mode and to the raw log, and the order in which they
+// travel it.
 #pragma once
 
 #include <QByteArray>
+#include <array>
 #include <cstdint>
+#include <deque>
 
-#include "app/Config.h"
 #include "common/ReceiveInterfaces.h"
+#include "conf/ConfRecord.h"
 
 namespace klv {
 
 class TReceiveDispatcher {
  public:
-  TReceiveDispatcher(const TConf& conf, IReceiveRenderers& renderers, IReceiveLog& log)
-      : conf_(conf), renderers_(renderers), log_(log) {}
+  TReceiveDispatcher(const TConf& conf, IReceiveLog& log) : conf_(conf), log_(log) {}
 
-  // Drops the byte while paused; otherwise hands it to the active mode's
-  // renderer and, when an unformatted log format is chosen, to the log.
+  // The renderer of the Hex/ASCII or the TTY mode.
+  void SetModeRenderer(TDisplayMode mode, IDisplayRenderer* renderer);
+  // The renderer of the Protocol mode while `protocol` is selected.
+  void SetProtocolRenderer(TProtocolId protocol, IDisplayRenderer* renderer);
+  // The renderer of the active display mode and protocol; null when the
+  // mode has none (a protocol without a decoder).
+  IDisplayRenderer* ActiveRenderer() const;
+
+  // Drops the byte while paused; otherwise hands it to the active renderer
+  // and, when an unformatted log format is chosen, to the log.
   void ProcessReceivedByte(int channel, std::uint8_t byte);
   void ShowModemChange(int channel, const TModemStatusRecord& record);
 
@@ -26,24 +36,39 @@ class TReceiveDispatcher {
 
  private:
   const TConf& conf_;
-  IReceiveRenderers& renderers_;
   IReceiveLog& log_;
+  std::array<IDisplayRenderer*, 2> modes_{};
+  std::array<IDisplayRenderer*, 4> protocols_{};
 };
 
-// Bytes read from a port, waiting for the main window's data message. Every
-// byte is handed on exactly once and in order, however many bytes an event
-// reports and however events and messages interleave.
-class TReceiveQueue {
+// Received bytes and modem-line changes of both channels, handed to the
+// dispatcher exactly once and in the order they arrived. Rendering may run
+// the event loop (a message box) or transmit with local echo: what arrives
+// meanwhile is appended and handled by the drain already running, after
+// everything that came before it.
+class TReceiveOrder {
  public:
-  // Returns true when the caller must post the data message (none waits).
-  bool Append(const QByteArray& bytes);
-  // Takes everything waiting; the next Append posts again.
-  QByteArray TakeAll();
-  bool MessagePosted() const { return posted_; }
+  explicit TReceiveOrder(TReceiveDispatcher& dispatcher) : dispatcher_(dispatcher) {}
+
+  void AppendBytes(int channel, const QByteArray& bytes);
+  void AppendModemChange(int channel, const TModemStatusRecord& record);
+  // Hands on everything waiting. A call made while a drain runs (from
+  // inside rendering) returns at once: the running drain takes the rest.
+  void Drain();
+  bool Draining() const { return draining_; }
+  bool Empty() const { return waiting_.empty(); }
 
  private:
-  QByteArray pending_;
-  bool posted_ = false;
+  struct TArrival {
+    int channel = 0;
+    bool modem = false;
+    TModemStatusRecord record;
+    QByteArray bytes;
+  };
+
+  TReceiveDispatcher& dispatcher_;
+  std::deque<TArrival> waiting_;
+  bool draining_ = false;
 };
 
 }  // namespace klv

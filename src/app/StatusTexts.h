@@ -1,17 +1,12 @@
 // Texts and next-setting rules of the main window's status and parameter bars.
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 #include <functional>
 
 #include "app/Config.h"
 
 namespace klv {
-
-// "yyyy-mm-dd hh:mm:ss,t": the tenths digit comes from the time rounded to
-// the nearest tenth of a second, the rest from the time itself.
-QString TimeStampText(const QDateTime& time);
 
 // "NL>0AH", "NL<0DH", or "NL-" when the character is ignored.
 QString NewLineText(TNewLineEntry entry);

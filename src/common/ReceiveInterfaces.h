@@ -1,10 +1,9 @@
-// How the main window hands received data to the display renderers and the
-// log, and what it offers the parts that transmit. Header-only interfaces, so
-// every subsystem can implement or call them without linking to the window.
+// How the receive path hands received data to the display renderers and the
+// log, and what the channels offer the parts that transmit. Header-only
+// interfaces, so every subsystem can implement or call them without linking
+// to the window.
 #pragma once
 
-#include <QDateTime>
-#include <QString>
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -20,20 +19,19 @@ struct TModemStatusRecord {
   friend bool operator==(const TModemStatusRecord&, const TModemStatusRecord&) = default;
 };
 
-// The renderers of the three display modes.
-class IReceiveRenderers {
+// The renderer of one display mode: what it shows for each received byte
+// and modem-line change. The receive path hands every byte to exactly one.
+class IDisplayRenderer {
  public:
-  virtual ~IReceiveRenderers() = default;
-  virtual void HexReceiveByte(int channel, std::uint8_t byte) = 0;
-  virtual void TtyReceiveByte(int channel, std::uint8_t byte) = 0;
-  virtual void RuvoReceiveByte(int channel, std::uint8_t byte) = 0;
-  virtual void HexReset() = 0;
-  virtual void RuvoReset() = 0;
-  virtual void HexModemStatusLine(int channel, const TModemStatusRecord& record) = 0;
-  virtual void TtyModemStatusLine(int channel, const TModemStatusRecord& record) = 0;
-  // Writes the Hex/ASCII line in progress, followed by `tail`, to the file
-  // log (toFile) or the printer log.
-  virtual void HexLogPendingLine(const QString& tail, bool toFile) = 0;
+  virtual ~IDisplayRenderer() = default;
+  virtual void ReceiveByte(int channel, std::uint8_t byte) = 0;
+  virtual void ModemStatusLine(int channel, const TModemStatusRecord& record) = 0;
+  // Starts the mode afresh (the console has just been cleared).
+  virtual void Reset() = 0;
+  // Writes the line in progress, followed by `tail`, to the file log
+  // (toFile) or the printer log; the line itself is kept. Modes whose text
+  // reaches the logs as it comes have nothing to write.
+  virtual void LogPendingLine(std::string_view tail, bool toFile) = 0;
 };
 
 // The file and printer log as the main window drives it.
@@ -61,20 +59,20 @@ class ILogText {
   virtual void LogPrinterText(std::string_view text, int channel) = 0;
 };
 
-// Services of the main window for everything that transmits or stamps time.
-class IAppServices {
+// The two channels as everything that transmits sees them.
+class IChannelServices {
  public:
-  virtual ~IAppServices() = default;
+  virtual ~IChannelServices() = default;
+  // True while the channel's port is open; false for any other number.
   virtual bool ChannelAvailable(int channel) const = 0;
+  // Writes the bytes to the channel's port; with local echo on they come back
+  // through the receive path as if received on that channel.
   virtual void OutputString(int channel, std::string_view bytes) = 0;
   virtual int ChannelOutputRoom(int channel) const = 0;
   virtual void DiscardChannelOutput(int channel) = 0;
   virtual bool ChannelCTS(int channel) const = 0;
   virtual void SetChannelRTS(int channel, bool on) = 0;
   virtual void SetChannelDTR(int channel, bool on) = 0;
-  virtual QString TimeStampText(const QDateTime& time) const = 0;
-  // Shows the console's caret unless another control of the window has the focus.
-  virtual void RefreshCaret() = 0;
 };
 
 // Transmission of library strings, as triggers ask for it.

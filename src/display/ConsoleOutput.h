@@ -20,6 +20,9 @@ class IConsoleOutput {
   virtual void SetLazyWrite(bool on) = 0;
   // Colour and style (FontStyle bits) of the text written from now on.
   virtual void SetAppearance(TColor color, std::uint8_t style) = 0;
+  // Shows the caret at the cursor, unless the user is working in another
+  // control of the window.
+  virtual void RefreshCaret() = 0;
 
   // Channel 1 black and regular, channel 2 blue and underlined.
   void SetChannelAppearance(int channel) {
@@ -38,6 +41,7 @@ class TBufferConsoleOutput : public IConsoleOutput {
   int CursorX() const override { return buffer_.CursorX(); }
   int CursorY() const override { return buffer_.CursorY(); }
   void SetLazyWrite(bool) override {}
+  void RefreshCaret() override {}
   void SetAppearance(TColor color, std::uint8_t style) override {
     buffer_.Font.Color = color;
     buffer_.Font.Style = style;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/TimeStamp.h"
+
 namespace klv {
 namespace {
 
@@ -16,9 +18,9 @@ constexpr std::uint8_t LF = 10;
 
 }  // namespace
 
-TProtocol_HexTTY::TProtocol_HexTTY(const TConf& conf, IConsoleOutput& console, IAppServices& app,
-                                   ILogText& log)
-    : conf_(conf), console_(console), app_(app), log_(log) {
+TProtocol_HexTTY::TProtocol_HexTTY(const TConf& conf, IConsoleOutput& console,
+                                   IChannelServices& channels, ILogText& log)
+    : conf_(conf), console_(console), channelServices_(channels), log_(log) {
   image_.fill(' ');
 }
 
@@ -44,7 +46,7 @@ TNewLineEntry TProtocol_HexTTY::NewLine(int channel, TDisplayMode mode) const {
 }
 
 std::string TProtocol_HexTTY::TimeStamp() const {
-  return app_.TimeStampText(clock_()).toStdString();
+  return TimeStampText(clock_()).toStdString();
 }
 
 void TProtocol_HexTTY::ChannelColours(int channel) {
@@ -71,7 +73,7 @@ void TProtocol_HexTTY::TriggerHook(int channel, std::uint8_t byte, Render render
   if (trigger_->TakeForceNewLine(channel))
     (this->*endLine)(channel);
   if (settings.OnTrigTrLocalStr)
-    app_.OutputString(channel, settings.OnTrigTrLocalText.view());
+    channelServices_.OutputString(channel, settings.OnTrigTrLocalText.view());
   if (settings.OnTrigTrLibStr && transmitter_ != nullptr) {
     const int index = std::min<int>(settings.OnTrigTrLibStrNr, kLibraryEntries - 1);
     if (conf_.Strngs.Strings[static_cast<std::size_t>(index)].Syntax ==
@@ -136,7 +138,7 @@ void TProtocol_HexTTY::HexRender(int channel, std::uint8_t byte) {
   channels_[at] = channel;
   ++count_;
   console_.GotoXY(kCharColumn + count_, console_.CursorY());
-  app_.RefreshCaret();
+  console_.RefreshCaret();
   if (channel == 1)
     ChannelColours(0);
 
@@ -159,7 +161,7 @@ void TProtocol_HexTTY::HexEndLine(int) {
   console_.SetLazyWrite(false);
   console_.WriteString("\r\n");
   console_.GotoXY(kCharColumn, console_.CursorY());
-  app_.RefreshCaret();
+  console_.RefreshCaret();
   console_.SetLazyWrite(true);
   if (conf_.Log.LogToPrinter)
     HexLogLine(stamp, false);
@@ -212,7 +214,7 @@ void TProtocol_HexTTY::HexModemStatusLine(int channel, const TModemStatusRecord&
   count_ = kBytesPerLine;
   console_.GotoXY(kImageSize, console_.CursorY());
   HexEndLine();
-  app_.RefreshCaret();
+  console_.RefreshCaret();
 }
 
 // ---- TTY ------------------------------------------------------------------------
@@ -272,7 +274,7 @@ void TProtocol_HexTTY::TtyRender(int channel, std::uint8_t byte) {
       TtyOutput(static_cast<char>(byte), channel);
     }
   }
-  app_.RefreshCaret();
+  console_.RefreshCaret();
 }
 
 void TProtocol_HexTTY::TtyNewLine(int channel) {
@@ -285,7 +287,7 @@ void TProtocol_HexTTY::TtyNewLine(int channel) {
   console_.SetLazyWrite(true);
   log_.LogText({}, channel, true, true);
   log_.LogPrinterText("\r\n", channel);
-  app_.RefreshCaret();
+  console_.RefreshCaret();
 }
 
 void TProtocol_HexTTY::TtyTimeStamp(int channel) {
@@ -309,7 +311,7 @@ void TProtocol_HexTTY::TtyModemStatusLine(int channel, const TModemStatusRecord&
   if (channel == 1)
     ChannelColours(0);
   TtyNewLine(channel);
-  app_.RefreshCaret();
+  console_.RefreshCaret();
 }
 
 }  // namespace klv

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/ConfRecord.h"
 #include "common/ReceiveInterfaces.h"
+#include "conf/ConfRecord.h"
 #include "display/ConsoleOutput.h"
 #include "trigger/HexTTYTrigger.h"
 
@@ -23,7 +23,8 @@ class TProtocol_HexTTY {
   static constexpr int kCharColumn = 51;
   static constexpr int kTimeStampColumn = 69;
 
-  TProtocol_HexTTY(const TConf& conf, IConsoleOutput& console, IAppServices& app, ILogText& log);
+  TProtocol_HexTTY(const TConf& conf, IConsoleOutput& console, IChannelServices& channels,
+                   ILogText& log);
 
   // The trigger engine; without one, every byte is shown.
   void SetTrigger(IHexTTYTrigger* trigger) { trigger_ = trigger; }
@@ -68,7 +69,7 @@ class TProtocol_HexTTY {
 
   const TConf& conf_;
   IConsoleOutput& console_;
-  IAppServices& app_;
+  IChannelServices& channelServices_;
   ILogText& log_;
   IHexTTYTrigger* trigger_ = nullptr;
   IStringTransmitter* transmitter_ = nullptr;
@@ -77,6 +78,42 @@ class TProtocol_HexTTY {
   int count_ = 0;
   std::array<char, kImageSize> image_{};
   std::array<int, kBytesPerLine> channels_{};
+};
+
+// The Hex/ASCII display mode.
+class THexAsciiRenderer final : public IDisplayRenderer {
+ public:
+  explicit THexAsciiRenderer(TProtocol_HexTTY& renderer) : renderer_(renderer) {}
+  void ReceiveByte(int channel, std::uint8_t byte) override {
+    renderer_.HexReceiveByte(channel, byte);
+  }
+  void ModemStatusLine(int channel, const TModemStatusRecord& record) override {
+    renderer_.HexModemStatusLine(channel, record);
+  }
+  void Reset() override { renderer_.HexReset(); }
+  void LogPendingLine(std::string_view tail, bool toFile) override {
+    renderer_.HexLogPendingLine(tail, toFile);
+  }
+
+ private:
+  TProtocol_HexTTY& renderer_;
+};
+
+// The TTY display mode: its text reaches the logs as it comes.
+class TTtyRenderer final : public IDisplayRenderer {
+ public:
+  explicit TTtyRenderer(TProtocol_HexTTY& renderer) : renderer_(renderer) {}
+  void ReceiveByte(int channel, std::uint8_t byte) override {
+    renderer_.TtyReceiveByte(channel, byte);
+  }
+  void ModemStatusLine(int channel, const TModemStatusRecord& record) override {
+    renderer_.TtyModemStatusLine(channel, record);
+  }
+  void Reset() override {}
+  void LogPendingLine(std::string_view, bool) override {}
+
+ private:
+  TProtocol_HexTTY& renderer_;
 };
 
 }  // namespace klv

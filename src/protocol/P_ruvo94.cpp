@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/TimeStamp.h"
 #include "protocol/ProtocolRules.h"
 
 namespace klv {
@@ -34,9 +35,9 @@ std::string TakePiece(std::string_view& message) {
 
 }  // namespace
 
-TProtocol_Ruvo94::TProtocol_Ruvo94(const TConf& conf, IConsoleOutput& console, IAppServices& app,
-                                   ILogText& log)
-    : conf_(conf), console_(console), app_(app), log_(log) {}
+TProtocol_Ruvo94::TProtocol_Ruvo94(const TConf& conf, IConsoleOutput& console,
+                                   IChannelServices& channels, ILogText& log)
+    : conf_(conf), console_(console), channels_(channels), log_(log) {}
 
 std::string TProtocol_Ruvo94::HeaderText(std::uint8_t to, std::uint8_t from, std::uint8_t type) {
   std::string header = "To:";
@@ -181,7 +182,7 @@ void TProtocol_Ruvo94::DisplayFrame(int channel, const TFrame& frame) {
     LineEnd(channel);
     first = false;
   }
-  app_.RefreshCaret();
+  console_.RefreshCaret();
 }
 
 // Sends library string n on the channel: as it is, to the frame's sender or
@@ -205,7 +206,7 @@ void TProtocol_Ruvo94::AnswerFrame(int channel, const TFrame& frame) {
   else if (destination >= 2)
     text[1] = static_cast<char>(static_cast<std::uint8_t>(destination + 2));
   text += static_cast<char>(Checksum(text));
-  app_.OutputString(channel, text);
+  channels_.OutputString(channel, text);
 }
 
 // ---- frame errors ------------------------------------------------------------------
@@ -217,7 +218,7 @@ void TProtocol_Ruvo94::FrameError(int channel, std::string_view message) {
   OutputPiece(message, channel, true);
   LineEnd(channel);
   console_.SetChannelAppearance(0);
-  app_.RefreshCaret();
+  console_.RefreshCaret();
 }
 
 // ---- output ---------------------------------------------------------------------------
@@ -227,7 +228,7 @@ void TProtocol_Ruvo94::OutputPiece(std::string_view text, int channel, bool firs
   if (firstLine && conf_.MiscBool.TimeStamp) {
     const int end = console_.CursorX() + static_cast<int>(piece.size());
     piece.append(static_cast<std::size_t>(std::max(0, kTimeStampColumn - end)), ' ');
-    piece += app_.TimeStampText(clock_()).toStdString();
+    piece += TimeStampText(clock_()).toStdString();
   }
   console_.WriteString(piece);
   log_.LogText(piece, channel, false, true);

@@ -10,9 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/ConfRecord.h"
 #include "common/ReceiveInterfaces.h"
+#include "conf/ConfRecord.h"
 #include "display/ConsoleOutput.h"
+#include "display/P_hextty.h"
 #include "trigger/RuvoTrigger.h"
 
 namespace klv {
@@ -25,7 +26,8 @@ class TProtocol_Ruvo94 {
   // Plain characters of the message on one line.
   static constexpr int kPieceLength = 37;
 
-  TProtocol_Ruvo94(const TConf& conf, IConsoleOutput& console, IAppServices& app, ILogText& log);
+  TProtocol_Ruvo94(const TConf& conf, IConsoleOutput& console, IChannelServices& channels,
+                   ILogText& log);
 
   // The trigger engine; without one, every good frame is shown.
   void SetTrigger(IRuvoTrigger* trigger) { trigger_ = trigger; }
@@ -63,13 +65,33 @@ class TProtocol_Ruvo94 {
 
   const TConf& conf_;
   IConsoleOutput& console_;
-  IAppServices& app_;
+  IChannelServices& channels_;
   ILogText& log_;
   IRuvoTrigger* trigger_ = nullptr;
   IStringTransmitter* transmitter_ = nullptr;
   std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
 
   std::array<TFrame, 2> frames_;
+};
+
+// The Protocol display mode for Ruvo-94 links. Modem-line changes show as
+// the TTY mode's status lines.
+class TRuvo94Renderer final : public IDisplayRenderer {
+ public:
+  TRuvo94Renderer(TProtocol_Ruvo94& decoder, TProtocol_HexTTY& modemLines)
+      : decoder_(decoder), modemLines_(modemLines) {}
+  void ReceiveByte(int channel, std::uint8_t byte) override {
+    decoder_.RuvoReceiveByte(channel, byte);
+  }
+  void ModemStatusLine(int channel, const TModemStatusRecord& record) override {
+    modemLines_.TtyModemStatusLine(channel, record);
+  }
+  void Reset() override { decoder_.RuvoReset(); }
+  void LogPendingLine(std::string_view, bool) override {}
+
+ private:
+  TProtocol_Ruvo94& decoder_;
+  TProtocol_HexTTY& modemLines_;
 };
 
 }  // namespace klv

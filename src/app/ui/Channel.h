@@ -9,8 +9,8 @@
 #include <array>
 #include <optional>
 
+#include "app/Channels.h"
 #include "app/Config.h"
-#include "app/ui/DialogServices.h"
 #include "common/MessageService.h"
 #include "common/ui/RadioGroup.h"
 

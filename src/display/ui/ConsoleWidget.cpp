@@ -95,12 +95,15 @@ TConsole::TConsole(bool colored, QWidget* parent) : QAbstractScrollArea(parent) 
   frameTimer_.setSingleShot(true);
   frameTimer_.setTimerType(Qt::PreciseTimer);
   connect(&frameTimer_, &QTimer::timeout, this, &TConsole::Frame);
+  connect(qApp, &QApplication::focusChanged, this, &TConsole::UpdateCaretRule);
   dirtyRows_.assign(static_cast<std::size_t>(Rows()), {-1, -1});
   resize(160, 88);
   FontChanged(true);
 }
 
 TConsole::~TConsole() {
+  // The widgets' own destruction moves the focus: this console must not hear of it.
+  disconnect(qApp, &QApplication::focusChanged, this, &TConsole::UpdateCaretRule);
   if (savedStdout_ >= 0)
     DetachStdOutput();
   if (savedStdin_ >= 0)
@@ -318,6 +321,17 @@ void TConsole::Clear() {
 void TConsole::PlaceCaret() {
   caretShown_ = true;
   ScheduleFrame();
+}
+
+// Renderers ask after every byte, so the rule is kept up to date on focus and
+// activation changes instead of worked out per byte.
+void TConsole::RefreshCaret() {
+  if (caretFollowsText_)
+    PlaceCaret();
+}
+
+void TConsole::UpdateCaretRule() {
+  caretFollowsText_ = !(QApplication::activeWindow() == window() && !hasFocus());
 }
 
 QRect TConsole::CaretRect() const {

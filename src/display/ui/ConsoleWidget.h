@@ -95,6 +95,9 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   void Clear();
   // Shows the caret (one cell wide, 2 pixels high, at the ascent line) at the cursor.
   void PlaceCaret();
+  // PlaceCaret, unless this console's window is active with the focus on
+  // another of its controls.
+  void RefreshCaret() override;
 
   const TConsoleBuffer& Buffer() const { return *buffer_; }
   TConsoleBuffer& Buffer() { return *buffer_; }
@@ -138,6 +141,7 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
 
  private:
   void FontChanged(bool faceChanged);
+  void UpdateCaretRule();
   void RecomputeLayout();
   void ScheduleFrame();
   void Frame();
@@ -156,6 +160,7 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   int visibleCols_ = 0;
   int visibleRows_ = 0;
   bool caretShown_ = false;
+  bool caretFollowsText_ = true;
   QRect paintedCaret_;
   QFont plainFont_;  // of the plain console's cells, made when painting needs it
   bool plainFontStale_ = true;

@@ -1,0 +1,135 @@
+// The two channels: their ports, the ordered road of received bytes and
+// modem-line changes to the renderers, the transmission services and the
+// line parameters as the status bars step them. Tells the window what
+// changed through signals.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "app/ReceiveDispatcher.h"
+#include "common/MessageService.h"
+#include "common/ReceiveInterfaces.h"
+#include "conf/ConfRecord.h"
+#include "serial/ComPort.h"
+
+namespace klv {
+
+// What the line parameters dialog needs of the channels.
+class IChannelPorts {
+ public:
+  virtual ~IChannelPorts() = default;
+  // Free now, or open on that number by this program.
+  virtual bool PortUsable(int comNumber) = 0;
+  // The device COM n maps to (for example "/dev/ttyUSB0"), empty when none.
+  virtual QString PortDevice(int comNumber) = 0;
+  // Closes the port of channel 0 or 1.
+  virtual void ClosePort(int channel) = 0;
+};
+
+// A long action that transmits on one channel (auto-transmission, a script,
+// a file transmission). A channel runs one at a time, so that no two
+// interleave their bytes on the line.
+class IChannelActivity {
+ public:
+  virtual ~IChannelActivity() = default;
+  // Ends the activity at once: its timers stop and it sends nothing more.
+  virtual void StopActivity() = 0;
+};
+
+enum class TLineParameter { Port, Baud, DataBits, Parity, StopBits };
+enum class TLines { Outputs, Inputs, All };
+
+class TChannels : public QObject, public IChannelServices, public IChannelPorts {
+  Q_OBJECT
+
+ public:
+  TChannels(TConf& conf, TReceiveDispatcher& dispatcher, IMessageService& messages,
+            QObject* parent = nullptr);
+  ~TChannels() override;
+
+  TComPort& Port(int channel) { return channel == 0 ? PrimaryPort : SecondaryPort; }
+  const TComPort& Port(int channel) const { return channel == 0 ? PrimaryPort : SecondaryPort; }
+
+  // Whether a device exists on COM n, also when another program holds it.
+  bool PortPresent(int comNumber);
+  // Opens, re-applies or closes both ports as the record says. Returns false
+  // when a port failed to open (the user has been told why).
+  bool OpenChannels();
+  void CloseChannels();
+  // Why a channel's device stopped working; empty while it works.
+  const QString& LostReason(int channel) const {
+    return lostReason_[static_cast<std::size_t>(channel)];
+  }
+
+  // IChannelPorts
+  bool PortUsable(int comNumber) override;
+  QString PortDevice(int comNumber) override;
+  void ClosePort(int channel) override;
+
+  // The next value of a status-bar setting, stored and applied at once.
+  void StepLineParameter(int channel, TLineParameter which);
+  // Inverts an output line and stores it in the record.
+  void ToggleRTS(int channel);
+  void ToggleDTR(int channel);
+
+  // Received bytes of a channel, as the port delivers them or as local echo
+  // returns them: rendered in arrival order, never inside another rendering.
+  void ProcessReceivedBytes(int channel, const QByteArray& bytes);
+  // Renders everything received and not yet rendered.
+  void DrainReceived() { order_.Drain(); }
+  void ReportModemStatus(int channel);
+  void ShowModemChange(int channel, const TModemStatusRecord& record);
+
+  // IChannelServices
+  bool ChannelAvailable(int channel) const override;
+  void OutputString(int channel, std::string_view bytes) override;
+  int ChannelOutputRoom(int channel) const override;
+  void DiscardChannelOutput(int channel) override;
+  bool ChannelCTS(int channel) const override;
+  void SetChannelRTS(int channel, bool on) override;
+  void SetChannelDTR(int channel, bool on) override;
+
+  // The channel's activity slot. Taking it fails while another activity
+  // holds it; taking it again by its holder succeeds.
+  bool TakeActivity(int channel, IChannelActivity& activity);
+  // Frees the slot if `activity` holds it.
+  void ReleaseActivity(int channel, const IChannelActivity& activity);
+  IChannelActivity* Activity(int channel) const {
+    return activities_[static_cast<std::size_t>(channel)];
+  }
+  // Stops the activity holding the slot, if any, and frees it. Closing a
+  // channel or losing its device does this too.
+  void StopActivity(int channel);
+
+  TComPort PrimaryPort;
+  TComPort SecondaryPort;
+
+ signals:
+  // A channel opened, closed, was lost or took new parameters.
+  void ChannelsChanged();
+  // Line states the status bar shows have changed.
+  void LinesChanged(int channel, klv::TLines which);
+  // Bytes were written to the channel's port.
+  void Transmitting(int channel);
+
+ private:
+  bool ApplyPort(int channel);
+  void OnTriggerAvail(int channel, int count);
+  void OnTriggerModemStatus(int channel);
+  void OnPortError(int channel, const QString& message);
+  bool LogsModemChanges(int channel) const;
+  void SetOutputLine(int channel, int line, bool on);
+
+  TConf& conf_;
+  IMessageService& messages_;
+  TReceiveOrder order_;
+  bool drainPosted_ = false;
+  std::array<std::uint16_t, 2> modemTriggers_{};
+  std::array<QString, 2> lostReason_;
+  std::array<IChannelActivity*, 2> activities_{};
+};
+
+}  // namespace klv

@@ -1,0 +1,56 @@
+// The Log menu and the log and time-stamp buttons: the file and printer log
+// switches, and what starting and stopping a log writes.
+#pragma once
+
+#include <QObject>
+
+#include "app/ReceiveDispatcher.h"
+#include "conf/ConfRecord.h"
+#include "log/Log.h"
+
+class QAction;
+class QMenuBar;
+class QToolBar;
+class QToolButton;
+
+namespace klv {
+
+class TLogCommands : public QObject {
+  Q_OBJECT
+
+ public:
+  TLogCommands(TConf& conf, TLogEngine& log, TReceiveDispatcher& dispatcher, QWidget* window);
+
+  void PlaceMenu(QMenuBar* bar);
+  void PlaceButtons(QToolBar* bar);
+
+  void FileLogSwitch();
+  void PrinterLogSwitch();
+  // The menu checks and the buttons follow the log flags.
+  void UpdateLogSwitches();
+  // Writes the display line in progress, then closes the log.
+  void StopFileLog();
+  void StopPrinterLog();
+  // The logs and the time-stamp button as a newly applied record says.
+  void ApplyLogSettings();
+
+  QAction* ViewLogFile1;
+  QAction* MenuLogFile;
+  QAction* MenuLogPrinter;
+  QAction* MenuLogSetup;
+  QToolButton* sbViewLogFile;
+  QToolButton* sbClearLogFile;
+  QToolButton* sbLogFile;
+  QToolButton* sbLogPrinter;
+  QToolButton* sbTimeStamp;
+
+ private:
+  // Two blanks and the time stamp while time stamps are on, else nothing.
+  std::string ClosingTail() const;
+
+  TConf& conf_;
+  TLogEngine& log_;
+  TReceiveDispatcher& dispatcher_;
+};
+
+}  // namespace klv
