@@ -2,11 +2,8 @@
 
 #include <pthread.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QMetaObject>
 #include <QPointer>
-#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -377,7 +374,12 @@ struct TComPort::Session {
 
 // ---------------------------------------------------------------------------
 
-TComPort::TComPort(QObject* parent) : QObject(parent), triggers_(std::make_unique<Triggers>()) {}
+TComPort::TComPort(QObject* parent)
+    : QObject(parent), triggers_(std::make_unique<Triggers>()), breakTimer_(this) {
+  breakTimer_.setSingleShot(true);
+  breakTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&breakTimer_, &QTimer::timeout, this, &TComPort::EndBreak);
+}
 
 TComPort::~TComPort() {
   StopSession();
@@ -568,6 +570,7 @@ void TComPort::StartSession(std::unique_ptr<ISerialDevice> device) {
 void TComPort::StopSession() {
   if (!session_)
     return;
+  EndBreak();
   // Queued deliveries of this session that are still on their way find a
   // different (or no) session id and are dropped.
   std::unique_ptr<Session> session = std::move(session_);
@@ -685,39 +688,30 @@ void TComPort::DiscardOutput() {
   s->Device->FlushOutput();
 }
 
-void TComPort::HoldBreak(int ticks, bool keepUiRunning) {
-  if (!session_ || ticks <= 0)
+void TComPort::HoldBreak(int ticks) {
+  if (!session_ || ticks <= 0 || breakOn_)
     return;
-  const std::uint64_t id = session_->Id;
   // Capped at what a QTimer takes (some 24 days).
   const int ms = static_cast<int>(
       std::min<std::int64_t>(std::int64_t{ticks} * TickMs, std::numeric_limits<int>::max()));
   session_->Device->SetBreak(true);
+  breakOn_ = true;
+  breakTimer_.start(ms);
+}
 
-  QPointer<TComPort> self(this);
-  if (keepUiRunning && QCoreApplication::instance() != nullptr) {
-    // A nested event loop is acceptable here: HoldBreak blocks its caller by
-    // contract, and during the break the window must keep painting and the
-    // channels keep receiving. It ends at the timer or when the application
-    // quits (QCoreApplication::exit leaves every running loop; aboutToQuit
-    // covers a quit that goes through the main loop's shutdown).
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &loop,
-                     &QEventLoop::quit);
-    timer.start(ms);
-    loop.exec();
-  } else {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  }
+bool TComPort::BreakActive() const {
+  return breakOn_;
+}
 
-  // The event loop may have run anything, including closing this port or
-  // deleting it.
-  if (!self || !session_ || session_->Id != id)
+void TComPort::EndBreak() {
+  if (!breakOn_)
     return;
-  session_->Device->SetBreak(false);
+  breakOn_ = false;
+  breakTimer_.stop();
+  // Only the session that started the break is still here: every way a
+  // session ends comes through this first.
+  if (session_)
+    session_->Device->SetBreak(false);
 }
 
 std::uint16_t TComPort::NewModemTrigger() {
@@ -812,6 +806,7 @@ void TComPort::DeliverVanish(std::uint64_t sessionId, const QString& reason) {
     if (s != nullptr)
       s->InHandler = false;
   }
+  EndBreak();
   session_.reset();
   emit OnPortError(this, message);
 }

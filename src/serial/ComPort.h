@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -86,10 +87,13 @@ class TComPort : public QObject {
   int OutputPending() const;
   int OutputRoom() const;
   void DiscardOutput();
-  // Holds the line in break for ticks * 55 ms. With keepUiRunning the event
-  // loop keeps running meanwhile and the wait ends early when the
-  // application quits.
-  void HoldBreak(int ticks, bool keepUiRunning);
+  // Puts the line in break and returns at once; a timer on this port's
+  // thread ends the break ticks * 55 ms later, so that thread must run an
+  // event loop. Ignored on a closed port and while a break is on (the
+  // running break keeps its end). Closing the port, changing its number or
+  // losing the device ends the break with the session.
+  void HoldBreak(int ticks);
+  bool BreakActive() const;
 
   std::uint16_t NewModemTrigger();
   // Arms a one-shot trigger: it fires on the next change of a line whose
@@ -120,6 +124,8 @@ class TComPort : public QObject {
   std::uint8_t ModemStatusLines() const;
   void StartSession(std::unique_ptr<ISerialDevice> device);
   void StopSession();
+  // Takes the line out of break, if this port put it there.
+  void EndBreak();
   void DeliverAvail(std::uint64_t sessionId);
   void DeliverModemStatus(std::uint64_t sessionId);
   void DeliverVanish(std::uint64_t sessionId, const QString& reason);
@@ -135,6 +141,8 @@ class TComPort : public QObject {
   std::unique_ptr<Triggers> triggers_;  // shared with the modem worker
   std::unique_ptr<Session> session_;
   std::uint64_t sessionCounter_ = 0;
+  QTimer breakTimer_;  // single shot, runs while the line is in break
+  bool breakOn_ = false;
 };
 
 }  // namespace klv

@@ -2,72 +2,48 @@
 // order of the system's devices when there is no directory.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QtGlobal>
+#include <optional>
 
 #include "PtyFixture.h"
-#include "serial/PortsDirectory.h"
 
 namespace klv::test {
 namespace {
 
-// Sets an environment variable for the scope, restoring the old state after.
-class EnvGuard {
- public:
-  explicit EnvGuard(const char* name) : name_(name), had_(qEnvironmentVariableIsSet(name)) {
-    old_ = qgetenv(name);
-  }
-  ~EnvGuard() {
-    if (had_) {
-      qputenv(name_, old_);
-    } else {
-      qunsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool had_;
-  QByteArray old_;
-};
-
 TEST(SerialPortsDir, EntriesMapToDevices) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
+  TestPorts dir;
   Pty pty;
-  ASSERT_TRUE(QFile::link(pty.Slave(), dir.path() + "/COM2"));
-  ASSERT_TRUE(QFile::link(dir.path() + "/gone", dir.path() + "/COM5"));  // dangling
-  // A chain of links, as with /dev/serial/by-id, ends at the device.
-  ASSERT_TRUE(QFile::link(dir.path() + "/COM2", dir.path() + "/COM7"));
-
-  const PortsDirectory ports(dir.path());
-  EXPECT_EQ(ports.DevicePath(2), std::optional<QString>(pty.Slave()));
-  EXPECT_EQ(ports.DevicePath(7), std::optional<QString>(pty.Slave()));
-  EXPECT_EQ(ports.DevicePath(1), std::nullopt);
-  EXPECT_EQ(ports.DevicePath(5), std::nullopt);
-  EXPECT_EQ(ports.DevicePath(0), std::nullopt);
-  EXPECT_EQ(ports.DevicePath(17), std::nullopt);
-
-  PosixDeviceProvider provider{PortsDirectory(dir.path())};
-  EXPECT_EQ(provider.Probe(1).Outcome, PortProbe::Missing);
-  EXPECT_EQ(provider.Probe(5).Outcome, PortProbe::Missing);
-  const PortProbeResult ok = provider.Probe(2);
-  EXPECT_EQ(ok.Outcome, PortProbe::Available);
-  EXPECT_EQ(ok.DevicePath, pty.Slave());
+  dir.Link(2, pty.Slave());
+  dir.Link(5, dir.Path() + "/gone");  // dangling
+  dir.Link(7, dir.Path() + "/COM2");  // a chain of links, as with /dev/serial/by-id
+  const std::optional<QString> none;
+  const struct {
+    int com;
+    std::optional<QString> device;
+  } cases[] = {{2, pty.Slave()}, {7, pty.Slave()}, {1, none}, {5, none}, {0, none}, {17, none}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(PortsDirectory(dir.Path()).DevicePath(c.com), c.device) << c.com;
+    const PortProbeResult probe = dir.Provider().Probe(c.com);
+    EXPECT_EQ(probe.Outcome, c.device ? PortProbe::Available : PortProbe::Missing) << c.com;
+    EXPECT_EQ(probe.DevicePath, c.device.value_or(QString())) << c.com;
+  }
 }
 
-TEST(SerialPortsDir, DefaultPathFollowsXdgConfigHome) {
-  EnvGuard guard("XDG_CONFIG_HOME");
-  qputenv("XDG_CONFIG_HOME", "/srv/cfg");
-  EXPECT_EQ(PortsDirectory::DefaultPath(), "/srv/cfg/kelvora32/ports");
-  EXPECT_EQ(PortsDirectory().Path(), "/srv/cfg/kelvora32/ports");
-
-  qunsetenv("XDG_CONFIG_HOME");
-  EXPECT_EQ(PortsDirectory::DefaultPath(), QDir::homePath() + "/.config/kelvora32/ports");
-  qputenv("XDG_CONFIG_HOME", "relative/dir");  // not absolute: ignored
-  EXPECT_EQ(PortsDirectory::DefaultPath(), QDir::homePath() + "/.config/kelvora32/ports");
+TEST(SerialPortsDir, DefaultPathFollowsAnAbsoluteXdgConfigHome) {
+  const std::optional<QByteArray> saved = qEnvironmentVariableIsSet("XDG_CONFIG_HOME")
+                                              ? std::optional(qgetenv("XDG_CONFIG_HOME"))
+                                              : std::nullopt;
+  const auto set = [](const std::optional<QByteArray>& value) {
+    value ? qputenv("XDG_CONFIG_HOME", *value) : qunsetenv("XDG_CONFIG_HOME");
+  };
+  const QString home = QDir::homePath() + "/.config/kelvora32/ports";
+  const std::pair<std::optional<QByteArray>, QString> cases[] = {
+      {"/srv/cfg", "/srv/cfg/kelvora32/ports"}, {std::nullopt, home}, {"relative/dir", home}};
+  for (const auto& [value, path] : cases) {
+    set(value);
+    EXPECT_EQ(PortsDirectory::DefaultPath(), path) << value.value_or("unset").constData();
+    EXPECT_EQ(PortsDirectory().Path(), path);
+  }
+  set(saved);
 }
 
 TEST(SerialPortsDir, SystemDevicesPutAdaptersFirstInNaturalOrder) {

@@ -12,37 +12,29 @@
 
 #include <QDir>
 #include <QFile>
-#include <QString>
 #include <QTemporaryDir>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "serial/ComPort.h"
-#include "serial/PortsDirectory.h"
 #include "serial/PosixSerialDevice.h"
-#include "serial/SerialDevice.h"
 
 namespace klv::test {
 
-// A pseudo-terminal; the master stays with the test.
+// A raw, non-blocking pseudo-terminal; the master stays with the test.
 class Pty {
  public:
-  Pty() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0)
-      throw std::runtime_error("posix_openpt failed");
+  Pty() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
     char name[128] = {};
-    if (grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
         ptsname_r(master_, name, sizeof name) != 0) {
-      ::close(master_);
-      throw std::runtime_error("cannot set up the pseudo-terminal");
+      CloseMaster();
+      throw std::runtime_error("cannot set up a pseudo-terminal");
     }
     slave_ = QString::fromLocal8Bit(name);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
@@ -64,7 +56,7 @@ class Pty {
   }
 
  private:
-  int master_ = -1;
+  int master_;
   QString slave_;
 };
 
@@ -109,88 +101,33 @@ inline std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed) 
   return v;
 }
 
-// Writes all bytes into a descriptor from its own thread.
+// Writes all bytes into a descriptor from its own thread; the destructor
+// gives up on what is not written yet.
 class FdWriter {
  public:
-  FdWriter(int fd, std::vector<std::uint8_t> data) : fd_(fd), data_(std::move(data)) {
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~FdWriter() { Abandon(); }
-  std::size_t Written() const { return written_; }
-  bool Done() const { return written_ == data_.size(); }
-  // Gives up on what is not written yet and ends the thread.
-  void Abandon() {
+  FdWriter(int fd, std::vector<std::uint8_t> data)
+      : fd_(fd), data_(std::move(data)), thread_([this] { Run(); }) {}
+  ~FdWriter() {
     stop_ = true;
-    if (thread_.joinable())
-      thread_.join();
+    thread_.join();
   }
 
  private:
   void Run() {
-    while (written_ < data_.size() && !stop_) {
-      const ssize_t n = ::write(fd_, data_.data() + written_, data_.size() - written_);
+    for (std::size_t written = 0; written < data_.size() && !stop_;) {
+      const ssize_t n = ::write(fd_, data_.data() + written, data_.size() - written);
       if (n > 0) {
-        written_ += static_cast<std::size_t>(n);
-        continue;
-      }
-      if (n < 0 && errno == EINTR)
-        continue;
-      pollfd p{fd_, POLLOUT, 0};
-      ::poll(&p, 1, 20);
-      if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        written += static_cast<std::size_t>(n);
+      } else {
+        pollfd p{fd_, POLLOUT, 0};
+        if (::poll(&p, 1, 20) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));  // no slave open yet
       }
     }
   }
 
   int fd_;
   std::vector<std::uint8_t> data_;
-  std::atomic<std::size_t> written_{0};
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-// Reads from a descriptor in its own thread until `expected` bytes arrived
-// or it is stopped.
-class FdReader {
- public:
-  FdReader(int fd, std::size_t expected) : fd_(fd), expected_(expected) {
-    data_.reserve(expected);
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~FdReader() { Stop(); }
-  void Stop() {
-    stop_ = true;
-    if (thread_.joinable())
-      thread_.join();
-  }
-  std::size_t Count() const { return count_; }
-  bool Done() const { return count_ >= expected_; }
-  // Only after Stop() or Done().
-  const std::vector<std::uint8_t>& Data() const { return data_; }
-
- private:
-  void Run() {
-    std::uint8_t buf[8192];
-    while (!stop_ && count_ < expected_) {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0)
-        continue;
-      const ssize_t n = ::read(fd_, buf, sizeof buf);
-      if (n > 0) {
-        data_.insert(data_.end(), buf, buf + n);
-        count_ += static_cast<std::size_t>(n);
-      } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-        // No slave open (yet or any more): nothing to read for now.
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      }
-    }
-  }
-
-  int fd_;
-  std::size_t expected_;
-  std::vector<std::uint8_t> data_;
-  std::atomic<std::size_t> count_{0};
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
@@ -199,10 +136,7 @@ class FdReader {
 inline std::vector<std::uint8_t> ReadAvailable(int fd) {
   std::vector<std::uint8_t> out;
   std::uint8_t buf[8192];
-  for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
-      break;
+  for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);) {
     const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n <= 0)
       break;

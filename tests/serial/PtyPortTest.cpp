@@ -1,16 +1,18 @@
-// The port object on a real pseudo-terminal: output accounting and discard,
-// exclusive opening, permission problems, a device that goes away, line
-// settings and switching the port number of an open port.
+// The port object on a real pseudo-terminal: bulk data both ways and into a
+// stalled user interface, discarding output the kernel holds, exclusive
+// opening, open failures and permission problems, a device that goes away,
+// rates and switching the port number of an open port.
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <QCoreApplication>
-#include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "PtyFixture.h"
@@ -28,317 +30,228 @@ class SerialPtyPort : public ::testing::Test {
     port_.SetComNumber(1);
   }
 
-  static std::string_view View(const std::vector<std::uint8_t>& v, std::size_t from = 0,
-                               std::size_t n = std::string_view::npos) {
-    n = std::min(n, v.size() - from);
-    return {reinterpret_cast<const char*>(v.data() + from), n};
+  // Collects what the avail handler reads, exactly Count bytes per call;
+  // the first stallCalls calls then sleep.
+  void CollectInput(int stallCalls = 0) {
+    QObject::connect(&port_, &TComPort::OnTriggerAvail, &port_, [=, this](TComPort* p, int count) {
+      EXPECT_EQ(QThread::currentThread(), qApp->thread());
+      EXPECT_TRUE(count > 0 && count <= TComPort::InSize) << count;
+      maxCount_ = std::max(maxCount_, count);
+      for (int i = 0; i < count; ++i)
+        received_.push_back(p->ReadByte());
+      if (calls_++ < stallCalls)
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    });
   }
 
   Pty pty_;
   TestPorts ports_;
   TComPort port_;
+  std::vector<std::uint8_t> received_;
+  int maxCount_ = 0;
+  int calls_ = 0;
 };
+class SerialPtyTransfer : public SerialPtyPort {};
 
-TEST_F(SerialPtyPort, OutputPendingAndRoomAddUpAndDrain) {
+TEST_F(SerialPtyTransfer, MegabyteEachWayArrivesIntactAndInOrder) {
+  constexpr std::size_t kSize = 1 << 20;
+  const std::vector<std::uint8_t> toPort = RandomBytes(kSize, 1);
+  const std::vector<std::uint8_t> fromPort = RandomBytes(kSize, 2);
+  CollectInput();
+  port_.SetBaud(115200);
   port_.SetOpen(true);
-  EXPECT_EQ(port_.OutputPending(), 0);
-  EXPECT_EQ(port_.OutputRoom(), TComPort::OutSize);
 
-  const std::vector<std::uint8_t> data = RandomBytes(3000, 11);
-  FdReader master(pty_.Master(), data.size());
-  port_.WriteBytes(View(data));
-  ASSERT_TRUE(RunUntil([&] { return master.Done(); }));
-  master.Stop();
-  EXPECT_TRUE(master.Data() == data);
-  ASSERT_TRUE(RunUntil([&] { return port_.OutputPending() == 0; }));
-  EXPECT_EQ(port_.OutputRoom(), TComPort::OutSize);
+  FdWriter feeder(pty_.Master(), toPort);
+  std::vector<std::uint8_t> atMaster;
+  std::size_t sent = 0;
+  ASSERT_TRUE(RunUntil(
+      [&] {
+        // Keep the output ring topped up without ever overrunning it.
+        const std::size_t n = std::min(static_cast<std::size_t>(port_.OutputRoom()), kSize - sent);
+        port_.WriteBytes({reinterpret_cast<const char*>(fromPort.data() + sent), n});
+        sent += n;
+        const std::vector<std::uint8_t> more = ReadAvailable(pty_.Master());
+        atMaster.insert(atMaster.end(), more.begin(), more.end());
+        return received_.size() >= kSize && atMaster.size() >= kSize;
+      },
+      60000))
+      << "received " << received_.size() << ", master got " << atMaster.size();
+  EXPECT_TRUE(received_ == toPort);
+  EXPECT_TRUE(atMaster == fromPort);
+  EXPECT_TRUE(RunUntil([&] { return port_.OutputRoom() == TComPort::OutSize; }));
+}
 
-  // More than the ring holds is refused as a whole.
-  const std::vector<std::uint8_t> tooMuch(TComPort::OutSize + 1, 0x55);
-  try {
-    port_.WriteBytes(View(tooMuch));
-    ADD_FAILURE() << "no exception";
-  } catch (const EComPortError& e) {
-    EXPECT_EQ(e.kind(), EComPortError::Kind::BufferFull);
-  }
-  EXPECT_EQ(port_.OutputPending(), 0);
-  EXPECT_EQ(port_.OutputRoom(), TComPort::OutSize);
+TEST_F(SerialPtyTransfer, StalledUserInterfaceLosesNothing) {
+  constexpr std::size_t kSize = 256 * 1024;
+  const std::vector<std::uint8_t> toPort = RandomBytes(kSize, 3);
+  // The first handler calls sleep: the ring fills up and the receive worker
+  // has to wait with the rest in the kernel.
+  CollectInput(8);
+  port_.SetOpen(true);
+  FdWriter feeder(pty_.Master(), toPort);
+  ASSERT_TRUE(RunUntil([&] { return received_.size() >= kSize; }, 60000))
+      << "received " << received_.size();
+  EXPECT_TRUE(received_ == toPort);
+  EXPECT_EQ(maxCount_, TComPort::InSize) << "the input ring never filled up";
 }
 
 TEST_F(SerialPtyPort, DiscardDropsEverythingNotSent) {
   port_.SetOpen(true);
-  // The master does not read: the kernel queue fills, then the ring.
+  // The master does not read: the kernel queue fills, then the ring, until
+  // it stays full.
   const std::vector<std::uint8_t> data = RandomBytes(1 << 20, 12);
   std::size_t written = 0;
-  auto fullSince = std::chrono::steady_clock::now();
-  const auto deadline = fullSince + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < deadline) {
+  for (int quiet = 0; quiet < 100; ++quiet) {
     const auto room = static_cast<std::size_t>(port_.OutputRoom());
-    if (room > 0) {
-      ASSERT_LE(written + room, data.size());
-      port_.WriteBytes(View(data, written, room));
-      written += room;
-      fullSince = std::chrono::steady_clock::now();
-    } else if (std::chrono::steady_clock::now() - fullSince > std::chrono::milliseconds(200)) {
-      break;  // full and staying full: the line takes nothing more
-    }
+    ASSERT_LE(written + room, data.size());
+    port_.WriteBytes({reinterpret_cast<const char*>(data.data() + written), room});
+    written += room;
+    quiet = room > 0 ? 0 : quiet;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  ASSERT_EQ(port_.OutputRoom(), 0);
   ASSERT_EQ(port_.OutputPending(), TComPort::OutSize);
-
-  // A full ring refuses even one byte and keeps what it has.
-  EXPECT_THROW(port_.WriteBytes("x"), EComPortError);
-  EXPECT_EQ(port_.OutputPending(), TComPort::OutSize);
-
   port_.DiscardOutput();
   EXPECT_EQ(port_.OutputPending(), 0);
-  EXPECT_EQ(port_.OutputRoom(), TComPort::OutSize);
 
-  // What reaches the master now is a prefix of the data (what the kernel
-  // already held), then the marker written after the discard. Nothing of the
-  // discarded ring, and no stale chunk of the worker, may show up.
+  // The master now gets a prefix of the data (what the kernel already held),
+  // then the marker written after the discard: nothing of the discarded ring
+  // and no stale chunk of the worker.
   const std::string marker = "<after discard>";
   port_.WriteBytes(marker);
   std::vector<std::uint8_t> got;
   ASSERT_TRUE(RunUntil([&] {
     const std::vector<std::uint8_t> more = ReadAvailable(pty_.Master());
     got.insert(got.end(), more.begin(), more.end());
-    return got.size() >= marker.size() &&
-           std::equal(marker.begin(), marker.end(), got.end() - static_cast<long>(marker.size()));
+    return got.size() >= marker.size() && std::equal(marker.rbegin(), marker.rend(), got.rbegin());
   }));
-  const std::size_t prefix = got.size() - marker.size();
-  EXPECT_LE(prefix + TComPort::OutSize, written);
-  EXPECT_TRUE(std::equal(got.begin(), got.begin() + static_cast<long>(prefix), data.begin()));
-  EXPECT_TRUE(RunUntil([&] { return port_.OutputPending() == 0; }));
+  const auto prefix = static_cast<long>(got.size() - marker.size());
+  EXPECT_LE(static_cast<std::size_t>(prefix) + TComPort::OutSize, written);
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + prefix, data.begin()));
 }
 
-TEST_F(SerialPtyPort, PortIsHeldExclusively) {
-  DefaultProviderGuard guard(&ports_.Provider());
-  EXPECT_EQ(ProbePort(1).Outcome, PortProbe::Available);
-  port_.SetOpen(true);
-
-  TComPort second;
-  second.SetDeviceProvider(&ports_.Provider());
-  second.SetComNumber(1);
-  try {
-    second.SetOpen(true);
-    ADD_FAILURE() << "second open succeeded";
-  } catch (const EComPortError& e) {
-    EXPECT_EQ(e.kind(), EComPortError::Kind::OpenFailed);
-    EXPECT_TRUE(e.message().contains("COM1")) << e.message().toStdString();
-    EXPECT_TRUE(e.message().contains(pty_.Slave())) << e.message().toStdString();
-  }
-  EXPECT_FALSE(second.Open());
-
-  const PortProbeResult probe = ProbePort(1);
-  EXPECT_EQ(probe.Outcome, PortProbe::Busy);
-  EXPECT_EQ(probe.DevicePath, pty_.Slave());
-  SetCountPortsInUse(true);
-  EXPECT_TRUE(PortAvailable(1));
-  SetCountPortsInUse(false);
-  EXPECT_FALSE(PortAvailable(1));
-
-  port_.SetOpen(false);
-  EXPECT_EQ(ProbePort(1).Outcome, PortProbe::Available);
-  EXPECT_TRUE(PortAvailable(1));
-  EXPECT_FALSE(PortAvailable(2));  // no entry COM2
-  SetCountPortsInUse(true);
-  EXPECT_FALSE(PortAvailable(2));
-}
-
-TEST_F(SerialPtyPort, OpenFailureNamesPortDeviceAndReason) {
-  port_.SetComNumber(2);  // no such entry
-  try {
-    port_.SetOpen(true);
-    ADD_FAILURE() << "opened a missing port";
-  } catch (const EComPortError& e) {
-    EXPECT_EQ(e.kind(), EComPortError::Kind::OpenFailed);
-    EXPECT_TRUE(e.message().contains("COM2")) << e.message().toStdString();
-  }
-  EXPECT_FALSE(port_.Open());
-
-  // A dangling link is no device either.
-  ports_.Link(3, ports_.Path() + "/nothing-here");
-  EXPECT_EQ(ports_.Provider().Probe(3).Outcome, PortProbe::Missing);
-
-  // A link to something that is not a tty opens nothing.
+TEST_F(SerialPtyPort, OpenFailuresNamePortDeviceAndReason) {
   QFile plain(ports_.Path() + "/plain");
   ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
   plain.close();
   ports_.Link(4, plain.fileName());
-  port_.SetComNumber(4);
-  try {
-    port_.SetOpen(true);
-    ADD_FAILURE() << "opened a plain file";
-  } catch (const EComPortError& e) {
-    EXPECT_TRUE(e.message().contains("COM4")) << e.message().toStdString();
-    EXPECT_TRUE(e.message().contains("plain")) << e.message().toStdString();
-    EXPECT_TRUE(e.message().contains("not a serial device")) << e.message().toStdString();
+  TComPort holder;  // holds COM1 exclusively
+  holder.SetDeviceProvider(&ports_.Provider());
+  holder.SetComNumber(1);
+  holder.SetOpen(true);
+  const struct {
+    std::uint8_t com;
+    QStringList says;
+    PortProbe probe;
+  } cases[] = {
+      {2, {"COM2", "no entry COM2 in " + ports_.Path()}, PortProbe::Missing},
+      {4, {"COM4", plain.fileName(), "not a serial device"}, PortProbe::Failed},
+      {1, {"COM1", pty_.Slave(), "in use"}, PortProbe::Busy},
+  };
+  for (const auto& c : cases) {
+    port_.SetComNumber(c.com);
+    try {
+      port_.SetOpen(true);
+      ADD_FAILURE() << "opened COM" << int(c.com);
+    } catch (const EComPortError& e) {
+      EXPECT_EQ(e.kind(), EComPortError::Kind::OpenFailed);
+      for (const QString& part : c.says)
+        EXPECT_TRUE(e.message().contains(part)) << e.what() << " lacks " << part.toStdString();
+    }
+    EXPECT_FALSE(port_.Open());
+    EXPECT_EQ(ports_.Provider().Probe(c.com).Outcome, c.probe) << int(c.com);
   }
-  EXPECT_EQ(ports_.Provider().Probe(4).Outcome, PortProbe::Failed);
+
+  // A port in use counts as available only while ports in use are counted.
+  DefaultProviderGuard guard(&ports_.Provider());
+  EXPECT_EQ(ProbePort(1).DevicePath, pty_.Slave());
+  EXPECT_TRUE(PortAvailable(1));
+  SetCountPortsInUse(false);
+  EXPECT_FALSE(PortAvailable(1));
+  holder.SetOpen(false);
+  EXPECT_TRUE(PortAvailable(1));
 }
 
 TEST_F(SerialPtyPort, PermissionDeniedNamesTheGroupAndTheFix) {
-  const QByteArray slave = QFile::encodeName(pty_.Slave());
-  struct stat st {};
-  ASSERT_EQ(::stat(slave.constData(), &st), 0);
-  const group* g = getgrgid(st.st_gid);
-  const QString groupName =
-      g != nullptr ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
-
-  if (geteuid() != 0) {
-    ASSERT_EQ(::chmod(slave.constData(), 0), 0);
-    const PortProbeResult r = ports_.Provider().Probe(1);
-    EXPECT_EQ(r.Outcome, PortProbe::PermissionDenied);
-    EXPECT_TRUE(r.Reason.contains(groupName)) << r.Reason.toStdString();
-    EXPECT_TRUE(r.Reason.contains("usermod -aG")) << r.Reason.toStdString();
-    return;
-  }
-
-  // As root every open succeeds: probe from a child that became nobody. The
-  // child reports the outcome in its exit code and the reason over a pipe.
-  ASSERT_EQ(::chmod(slave.constData(), 0600), 0);
+  const QString fix = "sudo usermod -aG " + QFileInfo(pty_.Slave()).group() + " $USER";
+  ASSERT_EQ(::chmod(QFile::encodeName(pty_.Slave()).constData(), 0), 0);
   ASSERT_EQ(::chmod(QFile::encodeName(ports_.Path()).constData(), 0755), 0);
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
+
+  // Root opens anything: the probe runs in a child that becomes nobody when
+  // it is root, and tells in its exit code whether the reason was right.
   const pid_t child = fork();
-  if (child < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
-    GTEST_SKIP() << "fork failed";
-  }
+  ASSERT_GE(child, 0);
   if (child == 0) {
-    ::close(fds[0]);
-    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
-      _exit(100);
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(2);
     const PortProbeResult r = ports_.Provider().Probe(1);
-    const QByteArray reason = r.Reason.toUtf8();
-    [[maybe_unused]] const ssize_t n =
-        ::write(fds[1], reason.constData(), static_cast<std::size_t>(reason.size()));
-    _exit(10 + static_cast<int>(r.Outcome));
+    const bool ok = r.Outcome == PortProbe::PermissionDenied && r.Reason.contains(fix);
+    if (!ok)
+      fprintf(stderr, "probe gave %d: %s\n", int(r.Outcome), qPrintable(r.Reason));
+    _exit(ok ? 0 : 1);
   }
-  ::close(fds[1]);
-  QByteArray reason;
-  char buf[512];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
-    reason.append(buf, n);
-  ::close(fds[0]);
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 100)
+  if (WEXITSTATUS(status) == 2)
     GTEST_SKIP() << "cannot switch to user nobody";
-  EXPECT_EQ(WEXITSTATUS(status), 10 + static_cast<int>(PortProbe::PermissionDenied));
-  const QString text = QString::fromUtf8(reason);
-  EXPECT_TRUE(text.contains(groupName)) << text.toStdString();
-  EXPECT_TRUE(text.contains("sudo usermod -aG " + groupName + " $USER")) << text.toStdString();
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "no permission denied naming " << fix.toStdString();
 }
 
 TEST_F(SerialPtyPort, VanishedDeviceClosesThePortOnceAndGoesQuiet) {
   const int threadsBefore = ThreadCount();
   int errors = 0;
   QString message;
-  bool openAtError = true;
   QObject::connect(&port_, &TComPort::OnPortError, &port_, [&](TComPort* p, const QString& text) {
     ++errors;
     message = text;
-    openAtError = p->Open();
+    EXPECT_FALSE(p->Open());
   });
   port_.SetOpen(true);
-  EXPECT_GT(ThreadCount(), threadsBefore);
 
   pty_.CloseMaster();
   ASSERT_TRUE(RunUntil([&] { return errors > 0; }));
-  EXPECT_FALSE(openAtError);
-  EXPECT_FALSE(port_.Open());
-  EXPECT_TRUE(message.contains("COM1")) << message.toStdString();
-  EXPECT_TRUE(message.contains(pty_.Slave())) << message.toStdString();
+  EXPECT_TRUE(message.contains("COM1") && message.contains(pty_.Slave())) << message.toStdString();
   EXPECT_TRUE(RunUntil([&] { return ThreadCount() == threadsBefore; }));
-
   // Nothing may keep running: the whole process stays nearly idle.
   const double cpuBefore = ProcessCpuMs();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const double cpuUsed = ProcessCpuMs() - cpuBefore;
-  EXPECT_LT(cpuUsed, 50.0);
+  EXPECT_LT(ProcessCpuMs() - cpuBefore, 50.0);
   QCoreApplication::processEvents();
   EXPECT_EQ(errors, 1);
-
-  // Operations on the closed port are harmless.
-  EXPECT_EQ(port_.ReadByte(), 0);
-  port_.WriteBytes("ignored");
-  EXPECT_EQ(port_.OutputPending(), 0);
 }
 
-TEST_F(SerialPtyPort, LineSettingsReachTheDevice) {
-  // A pseudo-terminal keeps the rate but always reports 8 data bits without
-  // parity; framing is checked on the simulated pair. Here it must not stop
-  // the port from opening.
-  port_.SetBaud(1001);  // not in the old rate table
+TEST_F(SerialPtyPort, AnyRateReachesTheDeviceOpenOrNot) {
+  // A pseudo-terminal keeps the rate but not the framing (checked on the
+  // simulated pair); the framing must not stop it from opening.
+  port_.SetBaud(1001);  // no standard rate
   port_.SetParity(TParity::pEven);
   port_.SetDataBits(7);
-  port_.SetStopBits(2);
   port_.SetOpen(true);
   LineSettings device;
   ASSERT_EQ(termios2::ReadLineSettings(pty_.Master(), device), 0);
   EXPECT_EQ(device.Baud, 1001);
-
-  // Changes on an open port apply at once.
   port_.SetBaud(250000);
-  port_.SetParity(TParity::pMark);
   ASSERT_EQ(termios2::ReadLineSettings(pty_.Master(), device), 0);
   EXPECT_EQ(device.Baud, 250000);
-
-  // Impossible values are refused, open or not, and change nothing.
-  for (const std::int32_t bad : {0, -9600, 4000001}) {
-    try {
-      port_.SetBaud(bad);
-      ADD_FAILURE() << bad << " baud accepted";
-    } catch (const EComPortError& e) {
-      EXPECT_EQ(e.kind(), EComPortError::Kind::UnsupportedSetting);
-    }
-  }
-  EXPECT_THROW(port_.SetDataBits(9), EComPortError);
-  EXPECT_THROW(port_.SetDataBits(4), EComPortError);
-  EXPECT_THROW(port_.SetStopBits(3), EComPortError);
-  EXPECT_EQ(port_.Baud(), 250000);
-  EXPECT_EQ(port_.DataBits(), 7);
-  EXPECT_EQ(port_.StopBits(), 2);
-  EXPECT_EQ(port_.Parity(), TParity::pMark);
-  ASSERT_EQ(termios2::ReadLineSettings(pty_.Master(), device), 0);
-  EXPECT_EQ(device.Baud, 250000);
-
-  port_.SetOpen(false);
-  EXPECT_THROW(port_.SetBaud(0), EComPortError);
-  EXPECT_EQ(port_.Baud(), 250000);
 }
 
 TEST_F(SerialPtyPort, ChangingTheNumberOfAnOpenPort) {
   Pty other;
   ports_.Link(3, other.Slave());
-  int avail = 0;
-  QObject::connect(&port_, &TComPort::OnTriggerAvail, &port_, [&](TComPort* p, int count) {
-    for (int i = 0; i < count; ++i)
-      p->ReadByte();
-    avail += count;
-  });
+  CollectInput();
   port_.SetOpen(true);
-
-  // The new port cannot be opened: the old one stays open and keeps working.
+  // The new port cannot be opened: the old one stays open.
   EXPECT_THROW(port_.SetComNumber(2), EComPortError);
   EXPECT_EQ(port_.ComNumber(), 1);
-  ASSERT_TRUE(port_.Open());
-  ASSERT_EQ(::write(pty_.Master(), "abc", 3), 3);
-  EXPECT_TRUE(RunUntil([&] { return avail == 3; }));
+  EXPECT_EQ(ports_.Provider().Probe(1).Outcome, PortProbe::Busy);
 
-  // Switching works and lets go of the old device.
+  // Switching lets go of the old device and receives on the new one.
   port_.SetComNumber(3);
-  EXPECT_EQ(port_.ComNumber(), 3);
   EXPECT_TRUE(port_.Open());
   EXPECT_EQ(ports_.Provider().Probe(1).Outcome, PortProbe::Available);
   EXPECT_EQ(ports_.Provider().Probe(3).Outcome, PortProbe::Busy);
   ASSERT_EQ(::write(other.Master(), "defg", 4), 4);
-  EXPECT_TRUE(RunUntil([&] { return avail == 7; }));
+  EXPECT_TRUE(RunUntil([&] { return received_.size() == 4; }));
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -17,6 +17,7 @@ namespace klv::test {
 namespace {
 
 using End = SimulatedNullModem::End;
+using namespace ModemBits;
 
 class SerialSim : public ::testing::Test {
  protected:
@@ -27,32 +28,22 @@ class SerialSim : public ::testing::Test {
     b_.SetComNumber(2);
   }
 
+  // Opens both ends and waits until each sees the other's DTR, then clears
+  // the change bits so that each test starts from a quiet line.
   void OpenBoth() {
     a_.SetOpen(true);
     b_.SetOpen(true);
-    // Both ends start with DTR on: wait until A has seen it, then clear the
-    // change bits so each test starts from a quiet line.
     ASSERT_TRUE(RunUntil([&] { return a_.DSR() && b_.DSR(); }));
     a_.ModemStatusByte();
     b_.ModemStatusByte();
   }
 
-  static void Collect(TComPort& port, std::string& into) {
-    QObject::connect(&port, &TComPort::OnTriggerAvail, &port, [&into](TComPort* p, int count) {
-      for (int i = 0; i < count; ++i)
-        into.push_back(static_cast<char>(p->ReadByte()));
-    });
-  }
-
-  // Waits without running the event loop, so nothing is delivered meanwhile.
-  static bool WaitQuietly(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > deadline)
-        return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+  // Runs the event loop until port A sees `done`; by then any event the
+  // change caused is queued, and is delivered before this returns.
+  static bool Settle(const std::function<bool()>& done) {
+    const bool ok = RunUntil(done);
+    QCoreApplication::processEvents();
+    return ok;
   }
 
   SimulatedNullModem sim_{1, 2};
@@ -60,241 +51,167 @@ class SerialSim : public ::testing::Test {
   TComPort b_;
 };
 
-TEST_F(SerialSim, DataCrossesTheCableBothWays) {
-  const std::vector<std::uint8_t> ab = RandomBytes(200 * 1024, 21);
-  const std::vector<std::uint8_t> ba = RandomBytes(150 * 1024, 22);
-  std::string atA;
-  std::string atB;
-  Collect(a_, atA);
-  Collect(b_, atB);
-  OpenBoth();
-  std::size_t sentA = 0;
-  std::size_t sentB = 0;
-  const auto topUp = [](TComPort& port, const std::vector<std::uint8_t>& data, std::size_t& sent) {
-    const std::size_t n = std::min(static_cast<std::size_t>(port.OutputRoom()), data.size() - sent);
-    if (n == 0)
-      return;
-    port.WriteBytes({reinterpret_cast<const char*>(data.data() + sent), n});
-    sent += n;
-  };
-  ASSERT_TRUE(RunUntil(
-      [&] {
-        topUp(a_, ab, sentA);
-        topUp(b_, ba, sentB);
-        return atB.size() >= ab.size() && atA.size() >= ba.size();
-      },
-      30000));
-  EXPECT_EQ(atB, std::string(ab.begin(), ab.end()));
-  EXPECT_EQ(atA, std::string(ba.begin(), ba.end()));
-}
-
-TEST_F(SerialSim, ModemTriggerFiresOnceUntilArmedAgain) {
+TEST_F(SerialSim, ModemTriggerFiresOnceUntilArmedAgainAndRingOnItsTrailingEdge) {
   OpenBoth();
   int fired = 0;
-  QObject::connect(&a_, &TComPort::OnTriggerModemStatus, &a_, [&](TComPort* p) {
-    EXPECT_EQ(p, &a_);
-    ++fired;
-  });
+  QObject::connect(&a_, &TComPort::OnTriggerModemStatus, &a_,
+                   [&](TComPort* p) { fired += p == &a_ ? 1 : 100; });
   const std::uint16_t trigger = a_.NewModemTrigger();
   const std::uint16_t other = a_.NewModemTrigger();
-  EXPECT_EQ(trigger, 1);
-  EXPECT_EQ(other, 2);
+  EXPECT_NE(trigger, other);
 
-  a_.ArmModemTrigger(trigger, ModemBits::AnalyserMask);
+  a_.ArmModemTrigger(trigger, AnalyserMask);
   b_.SetRTS(true);  // A's CTS comes on
   ASSERT_TRUE(RunUntil([&] { return fired == 1; }));
-  EXPECT_TRUE(a_.CTS());
-  using namespace ModemBits;
   EXPECT_EQ(a_.ModemStatusByte(), CTS | DeltaCTS | DSR | DCD);
-  EXPECT_EQ(a_.ModemStatusByte(), CTS | DSR | DCD);  // the change bits were cleared
+  EXPECT_EQ(a_.ModemStatusByte(), CTS | DSR | DCD);  // reading cleared the change bits
 
-  // Fired once, the trigger is quiet until armed again. Once CTS() shows the
-  // change, any event it caused is already queued.
   b_.SetRTS(false);
-  ASSERT_TRUE(RunUntil([&] { return !a_.CTS(); }));
-  QCoreApplication::processEvents();
-  EXPECT_EQ(fired, 1);
+  ASSERT_TRUE(Settle([&] { return !a_.CTS(); }));
+  EXPECT_EQ(fired, 1) << "fired again without being armed";
   EXPECT_EQ(a_.ModemStatusByte(), DeltaCTS | DSR | DCD);
 
-  // Every armed trigger fires on its own.
-  a_.ArmModemTrigger(trigger, ModemBits::AnalyserMask);
-  a_.ArmModemTrigger(other, ModemBits::AnalyserMask);
-  b_.SetRTS(true);
-  ASSERT_TRUE(RunUntil([&] { return fired == 3; }));
-
-  // A trigger only fires for the lines in its mask.
-  a_.ArmModemTrigger(trigger, ModemBits::DeltaCTS);
+  // Every armed trigger fires on its own, and only for the lines in its mask.
+  a_.ArmModemTrigger(trigger, DeltaCTS);
+  a_.ArmModemTrigger(other, AnalyserMask);
   b_.SetDTR(false);  // DSR and DCD go off
-  ASSERT_TRUE(RunUntil([&] { return !a_.DSR() && !a_.DCD(); }));
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(Settle([&] { return !a_.DSR() && !a_.DCD(); }));
+  EXPECT_EQ(fired, 2);
+  b_.SetRTS(true);
+  ASSERT_TRUE(Settle([&] { return a_.CTS(); }));
   EXPECT_EQ(fired, 3);
-  b_.SetRTS(false);
+
+  // Of the ring indicator only the trailing edge is in the analyser's mask.
+  a_.ArmModemTrigger(trigger, AnalyserMask);
+  a_.ModemStatusByte();
+  sim_.SetRing(End::A, true);
+  ASSERT_TRUE(Settle([&] { return a_.RI(); }));
+  EXPECT_EQ(fired, 3) << "fired on the leading edge of RI";
+  EXPECT_EQ(a_.ModemStatusByte() & (RI | TrailingEdgeRI), RI);
+  sim_.SetRing(End::A, false);
   ASSERT_TRUE(RunUntil([&] { return fired == 4; }));
+  EXPECT_EQ(a_.ModemStatusByte() & (RI | TrailingEdgeRI), TrailingEdgeRI);
+  EXPECT_EQ(a_.ModemStatusByte() & TrailingEdgeRI, 0);
 }
 
-TEST_F(SerialSim, OutputLinesCrossOver) {
-  // Set while closed: remembered and applied when the port opens.
+TEST_F(SerialSim, OutputLinesSetWhileClosedApplyOnOpeningAndDropOnClosing) {
   a_.SetRTS(true);
   a_.SetDTR(false);
-  EXPECT_TRUE(a_.RTS());
-  EXPECT_FALSE(a_.DTR());
   a_.SetOpen(true);
   b_.SetOpen(true);
-  EXPECT_TRUE(sim_.RTS(End::A));
-  EXPECT_FALSE(sim_.DTR(End::A));
-  ASSERT_TRUE(RunUntil([&] { return b_.CTS(); }));
-  EXPECT_FALSE(b_.DSR());
-  EXPECT_FALSE(b_.DCD());
-
-  a_.SetDTR(true);
-  ASSERT_TRUE(RunUntil([&] { return b_.DSR() && b_.DCD(); }));
-  a_.SetRTS(false);
-  ASSERT_TRUE(RunUntil([&] { return !b_.CTS(); }));
-  EXPECT_TRUE(b_.DSR());
-  EXPECT_EQ(sim_.InputLines(End::B), ModemBits::DSR | ModemBits::DCD);
-
-  // And the other way round.
-  b_.SetRTS(true);
-  ASSERT_TRUE(RunUntil([&] { return a_.CTS(); }));
-  b_.SetDTR(false);
-  ASSERT_TRUE(RunUntil([&] { return !a_.DSR() && !a_.DCD(); }));
-
-  // Closing an end drops the lines it drives.
+  ASSERT_TRUE(RunUntil([&] { return b_.CTS() && a_.DSR(); }));
+  EXPECT_EQ(sim_.InputLines(End::B), CTS);
   a_.SetOpen(false);
-  ASSERT_TRUE(RunUntil([&] { return !b_.DSR() && !b_.CTS(); }));
+  ASSERT_TRUE(RunUntil([&] { return !b_.CTS(); }));
 }
 
-TEST_F(SerialSim, RingReportsItsTrailingEdge) {
+TEST_F(SerialSim, BreakIsOnAtOnceAndEndsAfterItsTicks) {
   OpenBoth();
-  int fired = 0;
-  QObject::connect(&a_, &TComPort::OnTriggerModemStatus, &a_, [&](TComPort*) { ++fired; });
-  const std::uint16_t trigger = a_.NewModemTrigger();
-  a_.ArmModemTrigger(trigger, ModemBits::AnalyserMask);
-
-  sim_.SetRing(End::A, true);
-  ASSERT_TRUE(RunUntil([&] { return a_.RI(); }));
-  QCoreApplication::processEvents();
-  EXPECT_EQ(fired, 0) << "the leading edge of RI is not in the analyser's mask";
-  std::uint8_t status = a_.ModemStatusByte();
-  EXPECT_TRUE(status & ModemBits::RI);
-  EXPECT_FALSE(status & ModemBits::TrailingEdgeRI);
-
-  sim_.SetRing(End::A, false);
-  ASSERT_TRUE(RunUntil([&] { return fired == 1; }));
-  status = a_.ModemStatusByte();
-  EXPECT_FALSE(status & ModemBits::RI);
-  EXPECT_TRUE(status & ModemBits::TrailingEdgeRI);
-  EXPECT_FALSE(a_.ModemStatusByte() & ModemBits::TrailingEdgeRI);
-}
-
-TEST_F(SerialSim, BreakReachesTheOtherEnd) {
-  OpenBoth();
-  bool timerRan = false;
-  bool heldMeanwhile = false;
-  QTimer::singleShot(0, [&] {
-    timerRan = true;
-    heldMeanwhile = sim_.BreakHeld(End::B);
-  });
-  a_.HoldBreak(1, true);
-  EXPECT_TRUE(timerRan) << "the event loop did not run during the break";
-  EXPECT_TRUE(heldMeanwhile);
-  EXPECT_FALSE(sim_.BreakHeld(End::B));
-  EXPECT_EQ(sim_.BreaksReceived(End::B), 1);
-  EXPECT_EQ(sim_.BreaksReceived(End::A), 0);
-
-  // Without keeping the interface running, nothing else runs meanwhile.
-  timerRan = false;
-  QTimer::singleShot(0, [&] { timerRan = true; });
-  a_.HoldBreak(1, false);
-  EXPECT_FALSE(timerRan);
-  EXPECT_FALSE(sim_.BreakHeld(End::B));
-  EXPECT_EQ(sim_.BreaksReceived(End::B), 2);
-  EXPECT_TRUE(RunUntil([&] { return timerRan; }));
-}
-
-TEST_F(SerialSim, BreakEndsEarlyWhenTheApplicationQuits) {
-  a_.SetOpen(true);
-  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
   const auto start = std::chrono::steady_clock::now();
-  a_.HoldBreak(400, true);  // 22 s, unless the quit ends it
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_LT(elapsed, std::chrono::seconds(11)) << "the break outlasted the application";
-  EXPECT_FALSE(sim_.BreakHeld(End::B));
+  a_.HoldBreak(3);
+  EXPECT_TRUE(sim_.BreakHeld(End::B));
+  EXPECT_TRUE(a_.BreakActive());
+  a_.HoldBreak(200);  // ignored: the running break keeps its end
   EXPECT_EQ(sim_.BreaksReceived(End::B), 1);
-
-  // exec() clears the quit state the exit left behind for later tests.
-  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-  QCoreApplication::exec();
+  ASSERT_TRUE(RunUntil([&] { return !sim_.BreakHeld(End::B); }, 5000)) << "the break never ended";
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3 * 55));
+  EXPECT_FALSE(a_.BreakActive());
+  EXPECT_EQ(sim_.BreaksReceived(End::A), 0);
 }
 
-TEST_F(SerialSim, FramingSettingsApplyToTheOpenDevice) {
+TEST_F(SerialSim, BreakEndsWithTheSession) {
+  OpenBoth();
+  a_.HoldBreak(200);
+  a_.SetOpen(false);
+  EXPECT_FALSE(a_.BreakActive());
+  a_.SetOpen(true);
+  EXPECT_FALSE(sim_.BreakHeld(End::B)) << "a new session starts without break";
+  a_.HoldBreak(200);
+  EXPECT_TRUE(sim_.BreakHeld(End::B)) << "the closed session's break refused a new one";
+
+  // Switched to the other end: the old device is let go without break, the
+  // new one starts without.
+  b_.SetOpen(false);
+  a_.SetComNumber(2);
+  EXPECT_FALSE(a_.BreakActive());
+  EXPECT_FALSE(sim_.BreakHeld(End::A));
+  EXPECT_FALSE(sim_.IsOpen(End::A));
+
+  // The device vanishes during a break; then the port goes during another.
+  a_.HoldBreak(200);
+  sim_.Vanish(End::B);
+  ASSERT_TRUE(RunUntil([&] { return !a_.Open(); }));
+  EXPECT_FALSE(a_.BreakActive());
+  auto port = std::make_unique<TComPort>();
+  port->SetDeviceProvider(&sim_);
+  port->SetComNumber(1);
+  port->SetOpen(true);
+  port->HoldBreak(1);
+  port.reset();
+  EXPECT_FALSE(sim_.IsOpen(End::A));
+  RunUntil([] { return false; }, 100);  // longer than the break: no timer may fire
+}
+
+TEST_F(SerialSim, LineSettingsReachTheDeviceOrChangeNothing) {
   a_.SetOpen(true);
   a_.SetParity(TParity::pMark);
   a_.SetDataBits(5);
   a_.SetStopBits(2);
   a_.SetBaud(1200);
-  const LineSettings expected{1200, TParity::pMark, 5, 2};
-  EXPECT_EQ(sim_.AppliedSettings(End::A), expected);
+  const LineSettings set{1200, TParity::pMark, 5, 2};
+  EXPECT_EQ(sim_.AppliedSettings(End::A), set);
 
-  // The device refuses the rate: the old one stays, on both sides.
+  // Refused by the port, or by the device (above its top rate): nothing changes.
   sim_.SetMaxBaud(End::A, 115200);
-  try {
-    a_.SetBaud(230400);
-    ADD_FAILURE() << "refused rate accepted";
-  } catch (const EComPortError& e) {
-    EXPECT_EQ(e.kind(), EComPortError::Kind::UnsupportedSetting);
-    EXPECT_TRUE(e.message().contains("COM1")) << e.message().toStdString();
+  const std::function<void()> refused[] = {
+      [&] { a_.SetBaud(230400); }, [&] { a_.SetBaud(0); },
+      [&] { a_.SetBaud(-9600); },  [&] { a_.SetBaud(4000001); },
+      [&] { a_.SetDataBits(4); },  [&] { a_.SetDataBits(9); },
+      [&] { a_.SetStopBits(3); },  [&] { a_.SetParity(TParity{5}); },
+  };
+  for (const auto& change : refused) {
+    const auto i = &change - refused;
+    try {
+      change();
+      ADD_FAILURE() << "change " << i << " accepted";
+    } catch (const EComPortError& e) {
+      EXPECT_EQ(e.kind(), EComPortError::Kind::UnsupportedSetting) << i;
+      EXPECT_TRUE(e.message().contains("COM1")) << e.what();
+    }
+    EXPECT_EQ((LineSettings{a_.Baud(), a_.Parity(), a_.DataBits(), a_.StopBits()}), set) << i;
+    EXPECT_EQ(sim_.AppliedSettings(End::A), set) << i;
   }
-  EXPECT_EQ(a_.Baud(), 1200);
-  EXPECT_EQ(sim_.AppliedSettings(End::A), expected);
 
   // Settings the device refuses at opening time make the open fail cleanly.
   a_.SetOpen(false);
   sim_.SetMaxBaud(End::A, 600);
-  try {
-    a_.SetOpen(true);
-    ADD_FAILURE() << "opened with a refused rate";
-  } catch (const EComPortError& e) {
-    EXPECT_EQ(e.kind(), EComPortError::Kind::OpenFailed);
-    EXPECT_TRUE(e.message().contains("COM1")) << e.message().toStdString();
-  }
+  EXPECT_THROW(a_.SetOpen(true), EComPortError);
   EXPECT_FALSE(a_.Open());
   EXPECT_FALSE(sim_.IsOpen(End::A));
 }
 
 TEST_F(SerialSim, StalledLineFillsTheRingAndDiscardEmptiesIt) {
   std::string atB;
-  Collect(b_, atB);
+  QObject::connect(&b_, &TComPort::OnTriggerAvail, &b_, [&](TComPort* p, int count) {
+    for (int i = 0; i < count; ++i)
+      atB.push_back(static_cast<char>(p->ReadByte()));
+  });
   OpenBoth();
   sim_.SetFlowStopped(End::A, true);
-
   a_.WriteBytes(std::string(1000, 'x'));
   // The worker holds these bytes in a blocked write: still pending.
   ASSERT_TRUE(RunUntil([&] { return sim_.WriteBlocked(End::A); }));
-  EXPECT_EQ(a_.OutputPending(), 1000);
   EXPECT_EQ(a_.OutputRoom(), TComPort::OutSize - 1000);
-
   a_.WriteBytes(std::string(TComPort::OutSize - 1000, 'y'));
-  EXPECT_EQ(a_.OutputRoom(), 0);
   EXPECT_EQ(a_.OutputPending(), TComPort::OutSize);
-  try {
-    a_.WriteBytes("z");
-    ADD_FAILURE() << "a full ring took another byte";
-  } catch (const EComPortError& e) {
-    EXPECT_EQ(e.kind(), EComPortError::Kind::BufferFull);
-  }
-  EXPECT_EQ(a_.OutputPending(), TComPort::OutSize);
-
+  EXPECT_THROW(a_.WriteBytes("z"), EComPortError);
   a_.DiscardOutput();
-  EXPECT_EQ(a_.OutputPending(), 0);
   EXPECT_EQ(a_.OutputRoom(), TComPort::OutSize);
   EXPECT_EQ(sim_.OutputFlushes(End::A), 1);
-
   // Once the line moves again only what was written after the discard goes out.
   sim_.SetFlowStopped(End::A, false);
   a_.WriteBytes("after");
-  ASSERT_TRUE(RunUntil([&] { return atB.size() >= 5 && a_.OutputPending() == 0; }));
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(Settle([&] { return atB.size() >= 5 && a_.OutputPending() == 0; }));
   EXPECT_EQ(atB, "after");
 }
 
@@ -318,53 +235,39 @@ TEST_F(SerialSim, VanishingDeviceReportsOnceAfterItsLastBytes) {
     EXPECT_TRUE(message.contains("COM1")) << message.toStdString();
   });
   OpenBoth();
-  const int threadsOpen = ThreadCount();
 
   // Let A's receive worker take the bytes into its ring, then pull the plug
   // before the event loop delivered anything.
   b_.WriteBytes("last words");
-  ASSERT_TRUE(
-      WaitQuietly([&] { return b_.OutputPending() == 0 && sim_.PendingInput(End::A) == 0; }));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (b_.OutputPending() != 0 || sim_.PendingInput(End::A) != 0) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   sim_.Vanish(End::A);
 
   ASSERT_TRUE(RunUntil([&] { return errors > 0; }));
   EXPECT_EQ(receivedAtError, 10u);
   EXPECT_EQ(atA, "last words");
   EXPECT_EQ(availCalls, 2);
-  EXPECT_FALSE(a_.Open());
   EXPECT_FALSE(sim_.IsOpen(End::A));
-  EXPECT_TRUE(RunUntil([&] { return ThreadCount() == threadsOpen - 3; }));
-  const double cpuBefore = ProcessCpuMs();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_LT(ProcessCpuMs() - cpuBefore, 50.0);
-  QCoreApplication::processEvents();
+  RunUntil([] { return false; }, 100);
   EXPECT_EQ(errors, 1);
 
-  // Gone until it comes back.
-  EXPECT_EQ(sim_.Probe(1).Outcome, PortProbe::Missing);
-  EXPECT_THROW(a_.SetOpen(true), EComPortError);
   sim_.Reconnect(End::A);
-  EXPECT_EQ(sim_.Probe(1).Outcome, PortProbe::Available);
-  a_.SetOpen(true);
-  EXPECT_EQ(sim_.Probe(1).Outcome, PortProbe::Busy);
+  a_.SetOpen(true);  // the port is as good as new
+  EXPECT_TRUE(sim_.IsOpen(End::A));
 }
 
 TEST(SerialClosedPort, ReadsGiveNothingAndWritesDoNothing) {
   TComPort port;
-  EXPECT_FALSE(port.Open());
-  EXPECT_FALSE(port.CTS());
-  EXPECT_FALSE(port.DSR());
-  EXPECT_FALSE(port.RI());
-  EXPECT_FALSE(port.DCD());
-  EXPECT_EQ(port.ModemStatusByte(), 0);
-  EXPECT_EQ(port.ReadByte(), 0);
+  EXPECT_EQ(port.ModemStatusByte() | port.ReadByte() | port.OutputRoom(), 0);
+  EXPECT_FALSE(port.CTS() || port.DSR() || port.RI() || port.DCD());
+  port.WriteBytes("nothing");
   EXPECT_EQ(port.OutputPending(), 0);
-  EXPECT_EQ(port.OutputRoom(), 0);
-  EXPECT_NO_THROW(port.WriteBytes("nothing"));
-  EXPECT_EQ(port.OutputPending(), 0);
-  EXPECT_NO_THROW(port.DiscardOutput());
-  EXPECT_NO_THROW(port.HoldBreak(1, true));
-  EXPECT_NO_THROW(port.SetOpen(false));
+  port.DiscardOutput();
+  port.HoldBreak(1);
+  EXPECT_FALSE(port.BreakActive());
   // No number chosen: opening fails instead of guessing.
   EXPECT_THROW(port.SetOpen(true), EComPortError);
   EXPECT_THROW(port.SetComNumber(17), EComPortError);
