@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -122,6 +124,30 @@ bool ReplaceFile(const QString& path, const QByteArray& data, QString* reason) {
   return written;
 }
 
+// Qt's monotonic clock and timers, the engine's own time source.
+class TQtLogTimeSource : public ILogTimeSource {
+ public:
+  TQtLogTimeSource() {
+    clock_.start();
+    flush_.callOnTimeout([this] { Fire(TTimer::Flush); });
+    lineGap_.setSingleShot(true);
+    lineGap_.callOnTimeout([this] { Fire(TTimer::LineGap); });
+  }
+  std::int64_t NowMs() const override { return clock_.elapsed(); }
+  void Start(TTimer timer, int intervalMs) override { Of(timer).start(intervalMs); }
+  void Stop(TTimer timer) override { Of(timer).stop(); }
+  bool IsActive(TTimer timer) const override {
+    return (timer == TTimer::Flush ? flush_ : lineGap_).isActive();
+  }
+
+ private:
+  QTimer& Of(TTimer timer) { return timer == TTimer::Flush ? flush_ : lineGap_; }
+
+  QElapsedTimer clock_;
+  QTimer flush_;
+  QTimer lineGap_;
+};
+
 }  // namespace
 
 TLogKind LogKindOfFile(const QString& fileName) {
@@ -149,11 +175,7 @@ TLogEngine::TLogEngine(TLog& settings, const std::uint8_t& logDataFormat, IMessa
       logDataFormat_(logDataFormat),
       messages_(messages),
       printer_(printer) {
-  flushTimer_.setInterval(kFlushIntervalMs);
-  connect(&flushTimer_, &QTimer::timeout, this, &TLogEngine::OnFlushTimer);
-  lineTimer_.setSingleShot(true);
-  lineTimer_.setInterval(kLineWriteGapMs);
-  connect(&lineTimer_, &QTimer::timeout, this, [this] { WritePending(); });
+  SetTimeSource(nullptr);
 }
 
 TLogEngine::~TLogEngine() {
@@ -162,10 +184,27 @@ TLogEngine::~TLogEngine() {
     CloseLog();
   if (printerOpen_)
     ClosePrinterLog();
+  time_->SetHandler(nullptr);
 }
 
 void TLogEngine::SetClock(std::function<QDateTime()> clock) {
   clock_ = std::move(clock);
+}
+
+void TLogEngine::SetTimeSource(ILogTimeSource* source) {
+  if (time_) {
+    time_->Stop(ILogTimeSource::TTimer::Flush);
+    time_->Stop(ILogTimeSource::TTimer::LineGap);
+    time_->SetHandler(nullptr);
+  }
+  if (!source) {
+    if (!qtTime_)
+      qtTime_ = std::make_unique<TQtLogTimeSource>();
+    source = qtTime_.get();
+  }
+  time_ = source;
+  lastWriteMs_.reset();
+  time_->SetHandler([this](ILogTimeSource::TTimer timer) { OnTimer(timer); });
 }
 
 void TLogEngine::SetRescueDirectory(const QString& directory) {
@@ -261,7 +300,7 @@ bool TLogEngine::OpenTextLog(const QString& path, QString* reason, bool* reporte
   pending_.clear();
   openKind_ = TLogKind::Text;
   openFileName_ = path;
-  flushTimer_.start();
+  time_->Start(ILogTimeSource::TTimer::Flush, kFlushIntervalMs);
   if (logDataFormat_ == 0) {
     AppendToTextLog(ToStdString("\r\n" + VersionLine(QStringLiteral("opened")).toUtf8() + "\r\n"));
     if (!WritePending() || !FileStillInPlace()) {
@@ -367,8 +406,8 @@ void TLogEngine::CloseFile() {
     ::close(fd_);
   fd_ = -1;
   pending_.clear();
-  flushTimer_.stop();
-  lineTimer_.stop();
+  time_->Stop(ILogTimeSource::TTimer::Flush);
+  time_->Stop(ILogTimeSource::TTimer::LineGap);
   document_.Clear();
   openKind_ = TLogKind::None;
   openFileName_.clear();
@@ -418,7 +457,7 @@ bool TLogEngine::WritePending() {
     done += static_cast<std::size_t>(written);
   }
   pending_.clear();
-  sinceWrite_.start();
+  lastWriteMs_ = time_->NowMs();
   return true;
 }
 
@@ -427,10 +466,10 @@ bool TLogEngine::WritePending() {
 // second are one megabyte) a write per line would cost more than all the
 // rest, so lines within a few milliseconds of the last write go together.
 void TLogEngine::WriteFinishedLine() {
-  if (!sinceWrite_.isValid() || sinceWrite_.hasExpired(kLineWriteGapMs)) {
+  if (!lastWriteMs_ || time_->NowMs() - *lastWriteMs_ > kLineWriteGapMs) {
     WritePending();
-  } else if (!lineTimer_.isActive()) {
-    lineTimer_.start();
+  } else if (!time_->IsActive(ILogTimeSource::TTimer::LineGap)) {
+    time_->Start(ILogTimeSource::TTimer::LineGap, kLineWriteGapMs);
   }
 }
 
@@ -456,8 +495,13 @@ void TLogEngine::FlushLog() {
     FileStillInPlace();
 }
 
-void TLogEngine::OnFlushTimer() {
-  FlushLog();
+// The flush timer also finds out, once a second, whether the file is still
+// in place; the line-gap timer only writes the burst.
+void TLogEngine::OnTimer(ILogTimeSource::TTimer timer) {
+  if (timer == ILogTimeSource::TTimer::Flush)
+    FlushLog();
+  else
+    WritePending();
 }
 
 void TLogEngine::LogText(std::string_view text, int channel, bool newLine, bool toRichText) {

@@ -14,12 +14,12 @@
 
 #include <sys/types.h>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +41,35 @@ TLogKind LogKindOfFile(const QString& fileName);
 // and long time; the time is left out when it is exactly midnight.
 QString LogDateTimeText(const QDateTime& time);
 
+// The clock and the two timers the text log's writes go by: the flush timer,
+// which fires every interval until stopped, and the line-gap timer, which
+// fires once. The engine uses Qt's monotonic clock and timers unless it is
+// given another source.
+class ILogTimeSource {
+ public:
+  enum class TTimer { Flush, LineGap };
+
+  virtual ~ILogTimeSource() = default;
+  // Milliseconds from a fixed point; never goes back.
+  virtual std::int64_t NowMs() const = 0;
+  // Arms `timer` to fire `intervalMs` from now, restarting it if armed.
+  virtual void Start(TTimer timer, int intervalMs) = 0;
+  virtual void Stop(TTimer timer) = 0;
+  virtual bool IsActive(TTimer timer) const = 0;
+
+  // What runs when a timer fires (the engine sets it).
+  void SetHandler(std::function<void(TTimer)> handler) { handler_ = std::move(handler); }
+
+ protected:
+  void Fire(TTimer timer) {
+    if (handler_)
+      handler_(timer);
+  }
+
+ private:
+  std::function<void(TTimer)> handler_;
+};
+
 class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   Q_OBJECT
 
@@ -55,7 +84,11 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   // Closes open logs the ordinary way, without messages.
   ~TLogEngine() override;
 
+  // The date and time of the opening and closing lines and of rescue files.
   void SetClock(std::function<QDateTime()> clock);
+  // The clock and timers of the text log's writes; nullptr for Qt's. Set
+  // while no log is open; the source must outlive the engine.
+  void SetTimeSource(ILogTimeSource* source);
   // Where a rich-text log goes when it cannot be saved over its own file.
   // Default: the home directory.
   void SetRescueDirectory(const QString& directory);
@@ -106,7 +139,7 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   bool WritePending();
   void WriteFinishedLine();
   bool FileStillInPlace();
-  void OnFlushTimer();
+  void OnTimer(ILogTimeSource::TTimer timer);
   void CloseFile();
   void StopFileLog(const QString& message);
 
@@ -132,10 +165,11 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   dev_t device_ = 0;
   ino_t inode_ = 0;
   std::string pending_;
-  QTimer flushTimer_;
-  // Line ends that follow each other closely share one write.
-  QElapsedTimer sinceWrite_;
-  QTimer lineTimer_;
+  std::unique_ptr<ILogTimeSource> qtTime_;
+  ILogTimeSource* time_ = nullptr;
+  // When the text log was last written (NowMs): line ends that follow each
+  // other closely share one write.
+  std::optional<std::int64_t> lastWriteMs_;
   // Rich-text log
   TRtfDocument document_;
 
