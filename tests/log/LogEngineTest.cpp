@@ -8,72 +8,62 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
-#include <QThread>
+#include <array>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <memory>
-#include <string>
 
 #include "common/Cp1252.h"
-#include "log/FakePrinterDevice.h"
-#include "support/EventLoop.h"
+#include "log/LogFakes.h"
 #include "support/FakeMessageService.h"
+
+// Failed comparisons of QStrings print their text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace klv {
 namespace {
 
-using test::FakeMessageService;
-using test::FakePrinterDevice;
-using Kind = FakeMessageService::Kind;
+using Kind = test::FakeMessageService::Kind;
 
-const QString kOpenFailure = QStringLiteral(
-    "> could not be opened.\r\nPossible reasons:\r\n"
-    "- The file is already in use by another program, such as a log file viewer.\r\n"
-    "- The file does not exist or the filepath is invalid.");
-
-// The date text as the log writes it, worked out here on its own.
-QByteArray Stamp(const QDateTime& time) {
+// The date and time as the logs write them, worked out here on their own.
+QString Stamp(const QDateTime& time) {
   const QLocale locale = QLocale::system();
-  return (locale.toString(time.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-          locale.toString(time.time(), QLocale::LongFormat))
-      .toUtf8();
+  return locale.toString(time.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+         locale.toString(time.time(), QLocale::LongFormat);
 }
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return QByteArray();
-  return file.readAll();
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void WriteAll(const QString& path, const QByteArray& data) {
   QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(file.write(data), data.size());
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
 }
 
-// Lowers the largest file this process may write, the way a full disk
-// stops a write; restores the limit and SIGXFSZ on destruction.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, savedHandler_);
-  }
-  bool Active() const { return active_; }
+QString SystemError(int error) {
+  return QString::fromLocal8Bit(std::strerror(error));
+}
 
- private:
-  rlimit saved_{};
-  void (*savedHandler_)(int) = nullptr;
-  bool active_ = false;
-};
+// Runs `action` with the largest file this process may write lowered to
+// `bytes`, the way a full disk stops a write.
+void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& action) {
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = saved;
+  limit.rlim_cur = bytes;
+  EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  action();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, handler);
+}
+
+using Texts = std::vector<QString>;
 
 class LogEngineTest : public testing::Test {
  protected:
@@ -84,21 +74,20 @@ class LogEngineTest : public testing::Test {
     SetLogDefaults(settings_);
     engine_ = std::make_unique<TLogEngine>(settings_, format_, messages_, printer_);
     engine_->SetClock([this] { return now_; });
-    engine_->SetRescueDirectory(dir_.filePath(QStringLiteral("rescue")));
+    engine_->SetTimeSource(&time_);
+    engine_->SetRescueDirectory(Path(QStringLiteral("rescue")));
     QObject::connect(engine_.get(), &TLogEngine::FileLogStopped, [this] { ++fileStops_; });
     QObject::connect(engine_.get(), &TLogEngine::PrinterLogStopped, [this] { ++printerStops_; });
     engine_->LoadLogSettings();
   }
-
   void TearDown() override {
     engine_.reset();
     QDir::setCurrent(savedCurrent_);
   }
 
   // What the main window does when the user switches the file log.
-  bool TurnOn(const QString& name = QString()) {
-    if (!name.isEmpty())
-      engine_->SetCurrentFileName(name);
+  bool TurnOn(const QString& name) {
+    engine_->SetCurrentFileName(name);
     settings_.LogToFile = true;
     return engine_->OpenLog();
   }
@@ -108,16 +97,38 @@ class LogEngineTest : public testing::Test {
   }
 
   QString Path(const QString& name) const { return dir_.filePath(name); }
-  QByteArray Line(const QString& path, const char* what, const QDateTime& time) const {
-    return "KLV V3.02  log file " + path.toUtf8() + ' ' + what + ": " + Stamp(time);
+  static QString Line(const QString& path, const char* what, const QString& stamp) {
+    return QStringLiteral("KLV V3.02  log file ") + path + ' ' + what + ": " + stamp;
+  }
+  // The file log has stopped with one error about its file, and stays quiet.
+  void ExpectStoppedOnce(const QString& problem) {
+    EXPECT_FALSE(engine_->FileLogOpen());
+    EXPECT_FALSE(settings_.LogToFile);
+    EXPECT_TRUE(!messages_.shown.empty() && messages_.shown[0].kind == Kind::Error);
+    EXPECT_EQ(TakeMessages(), Texts{"The log file <" + engine_->CurrentFileName() + problem +
+                                    "\r\nFile logging has been stopped."});
+    settings_.LogToFile = true;  // even with the setting on again
+    for (int i = 0; i < 100; ++i)
+      engine_->LogText("more", 0, true, true);
+    time_.Advance(5000);
+    engine_->CloseLog();
+    EXPECT_EQ(TakeMessages(), Texts{});
+    EXPECT_EQ(fileStops_, 1);
+  }
+  // The messages shown since the last call.
+  std::vector<QString> TakeMessages() {
+    std::vector<QString> texts = messages_.Texts();
+    messages_.shown.clear();
+    return texts;
   }
 
   QTemporaryDir dir_;
   QString savedCurrent_;
   TLog settings_{};
   std::uint8_t format_ = 0;
-  FakeMessageService messages_;
-  FakePrinterDevice printer_;
+  test::FakeMessageService messages_;
+  test::FakePrinterDevice printer_;
+  test::ManualLogTime time_;
   std::unique_ptr<TLogEngine> engine_;
   QDateTime now_{QDate(2026, 12, 6), QTime(12, 5, 1)};
   int fileStops_ = 0;
@@ -126,309 +137,190 @@ class LogEngineTest : public testing::Test {
 
 // ---------------------------------------------------------------- text log
 
-TEST_F(LogEngineTest, TextLogWritesOpeningTextAndClosingLines) {
+TEST_F(LogEngineTest, TextLogWritesOpeningTextAndClosingLinesInUtf8) {
   const QString path = Path(QStringLiteral("KLV.Log"));
-  EXPECT_EQ(engine_->CurrentFileName(), path);
-  ASSERT_TRUE(TurnOn());
-  const QDateTime opened = now_;
-  EXPECT_EQ(ReadAll(path), "\r\n" + Line(path, "opened", opened) + "\r\n");
+  EXPECT_EQ(engine_->CurrentFileName(), path);  // the default, in the working directory
+  ASSERT_TRUE(TurnOn(QStringLiteral("KLV.Log")));
+  const QByteArray opened = "\r\n" + Line(path, "opened", Stamp(now_)).toUtf8() + "\r\n";
+  EXPECT_EQ(ReadAll(path), opened);
 
-  engine_->LogText("first ", 0, false, true);
-  engine_->LogText("line", 1, true, false);  // toRichText does not matter here
-  now_ = now_.addSecs(3725);
-  const QDateTime closed = now_;
-  TurnOff();
-  engine_->LogText("not logged", 0, true, true);
-  now_ = now_.addDays(1);
-  const QDateTime reopened = now_;
-  ASSERT_TRUE(TurnOn());
-  TurnOff();
-
-  EXPECT_EQ(ReadAll(path), "\r\n" + Line(path, "opened", opened) + "\r\n" +  //
-                               "first line\r\n" +                            //
-                               "\r\n" + Line(path, "closed", closed) + "\r\n" + "\r\n" +
-                               Line(path, "opened", reopened) + "\r\n" +  //
-                               "\r\n" + Line(path, "closed", now_) + "\r\n");
-  EXPECT_TRUE(messages_.shown.empty());
-}
-
-TEST_F(LogEngineTest, MidnightIsWrittenAsTheDateAlone) {
-  now_ = QDateTime(QDate(2027, 1, 2), QTime(0, 0));
-  ASSERT_TRUE(TurnOn(QStringLiteral("midnight.txt")));
-  const QString path = Path(QStringLiteral("midnight.txt"));
-  const QByteArray date = QLocale::system().toString(now_.date(), QLocale::ShortFormat).toUtf8();
-  EXPECT_EQ(ReadAll(path),
-            "\r\nKLV V3.02  log file " + path.toUtf8() + " opened: " + date + "\r\n");
-}
-
-TEST_F(LogEngineTest, TextLogKeepsEveryByteAsUtf8) {
-  ASSERT_TRUE(TurnOn(QStringLiteral("bytes.LOG")));
-  std::string all;
+  std::string all;  // every byte but NUL, CR LF among them
   for (int b = 1; b < 256; ++b)
     all.push_back(static_cast<char>(b));
-  engine_->LogText(all, 0, true, true);
-  TurnOff();
-
-  const QString text = QString::fromUtf8(ReadAll(Path(QStringLiteral("bytes.LOG"))));
-  const QStringList lines = text.split(QStringLiteral("\r\n"));
-  ASSERT_GE(lines.size(), 3);
-  // The empty line and the opening line come first; the bytes hold CR LF
-  // themselves, so they are found by position instead of by line.
-  const qsizetype start = lines[0].size() + 2 + lines[1].size() + 2;
-  EXPECT_EQ(QStringToCp1252(text.mid(start, 255)), all);
-  EXPECT_EQ(text.mid(start + 255, 2), QStringLiteral("\r\n"));
-}
-
-TEST_F(LogEngineTest, NothingIsLoggedWhileTheSettingIsOff) {
-  ASSERT_TRUE(TurnOn());
+  engine_->LogText("first ", 0, false, true);
+  engine_->LogText(all, 1, true, false);  // channel and toRichText do not matter here
   settings_.LogToFile = false;
   engine_->LogText("hidden", 0, true, true);
-  engine_->LogRawByte(0x41);
-  engine_->CloseLog();
-  EXPECT_FALSE(ReadAll(Path(QStringLiteral("KLV.Log"))).contains("hidden"));
+  settings_.LogToFile = true;
+  now_ = now_.addSecs(3725);
+  const QString closed = Line(path, "closed", Stamp(now_));
+  TurnOff();
+  engine_->LogText("not logged", 0, true, true);
+
+  now_ = QDateTime(QDate(2027, 1, 2), QTime(0, 0));  // at midnight the date stands alone
+  const QString date = QLocale::system().toString(now_.date(), QLocale::ShortFormat);
+  ASSERT_TRUE(TurnOn(path));
+  TurnOff();
+  EXPECT_EQ(ReadAll(path), opened + "first " + Cp1252ToQString(all).toUtf8() + "\r\n" +
+                               ("\r\n" + closed + "\r\n\r\n" + Line(path, "opened", date) +
+                                "\r\n\r\n" + Line(path, "closed", date) + "\r\n")
+                                   .toUtf8());
+  EXPECT_EQ(TakeMessages(), Texts{});
 }
 
 TEST_F(LogEngineTest, RawFormatsWriteOnlyTheBytes) {
-  struct Case {
+  const struct {
     std::uint8_t format;
-    std::vector<std::uint8_t> bytes;
     QByteArray expected;
+  } cases[] = {
+      {1, "0D0A4100FF"},
+      {2, "013010065000255"},
+      {3, QByteArray("\x0D\x0A\x41\x00\xFF", 5)},
   };
-  const std::vector<Case> cases = {
-      {1, {0x0D, 0x41, 0x00, 0xFF}, "0D4100FF"},
-      {2, {7, 0x0D, 255, 0}, "007013255000"},
-      {3, {0x00, 0x0D, 0x0A, 0x80, 0xFF}, QByteArray("\x00\x0D\x0A\x80\xFF", 5)},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     format_ = c.format;
     const QString name = QStringLiteral("raw%1.log").arg(c.format);
     ASSERT_TRUE(TurnOn(name));
-    for (std::uint8_t b : c.bytes)
+    for (const std::uint8_t b : std::array<std::uint8_t, 5>{0x0D, 0x0A, 0x41, 0x00, 0xFF})
       engine_->LogRawByte(b);
     engine_->LogText("display text", 0, true, true);
+    settings_.LogToFile = false;
+    engine_->LogRawByte(0x42);
     TurnOff();
     EXPECT_EQ(ReadAll(Path(name)), c.expected) << "format " << int(c.format);
   }
-  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_EQ(TakeMessages(), Texts{});
 }
 
-TEST_F(LogEngineTest, ExtensionDecidesTheKindOfLog) {
-  EXPECT_EQ(LogKindOfFile(QStringLiteral("a.Log")), TLogKind::Text);
-  EXPECT_EQ(LogKindOfFile(QStringLiteral("a.TXT")), TLogKind::Text);
-  EXPECT_EQ(LogKindOfFile(QStringLiteral("a.doc")), TLogKind::RichText);
-  EXPECT_EQ(LogKindOfFile(QStringLiteral("a.log.csv")), TLogKind::None);
-  EXPECT_EQ(LogKindOfFile(QStringLiteral("log")), TLogKind::None);
-
-  ASSERT_TRUE(TurnOn(QStringLiteral("rich.doc")));
-  EXPECT_EQ(engine_->OpenLogKind(), TLogKind::RichText);
-  TurnOff();
-  EXPECT_TRUE(ReadAll(Path(QStringLiteral("rich.doc"))).startsWith("{\\rtf1"));
-
-  EXPECT_FALSE(TurnOn(QStringLiteral("table.csv")));
-  EXPECT_TRUE(settings_.LogToFile);  // left to the caller
-  EXPECT_FALSE(engine_->FileLogOpen());
-  EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("table.csv"))));
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].kind, Kind::Information);
-  EXPECT_EQ(messages_.shown[0].text,
-            QStringLiteral("The log file <") + Path(QStringLiteral("table.csv")) + kOpenFailure +
-                QStringLiteral("\r\nReason: Only files with the extension .Log, .Txt or .Doc can "
-                               "be log files."));
+TEST_F(LogEngineTest, FileThatCannotBeALogIsReportedAndLeftAlone) {
+  const QByteArray letter = "\xD0\xCF\x11\xE0 a real word processor file";
+  WriteAll(Path(QStringLiteral("letter.doc")), letter);
+  const struct {
+    const char* name;
+    std::uint8_t format;
+    QString reason;
+  } cases[] = {
+      {"table.csv", 0, "Only files with the extension .Log, .Txt or .Doc can be log files."},
+      {"missing/dir/x.log", 0, SystemError(ENOENT) + '.'},
+      {"letter.doc", 0, QStringLiteral("The file is not in the RTF format.")},
+      {"raw.doc", 3, QStringLiteral("the filepath is invalid.")},  // rich text takes no raw data
+  };
+  for (const auto& c : cases) {
+    format_ = c.format;
+    const QString path = Path(QString::fromUtf8(c.name));
+    EXPECT_FALSE(TurnOn(path));
+    const Texts shown = TakeMessages();
+    ASSERT_EQ(shown.size(), c.format == 0 ? 1u : 2u) << c.name;
+    EXPECT_TRUE(shown.back().startsWith("The log file <" + path + "> could not be opened."));
+    EXPECT_TRUE(shown.back().endsWith(c.reason)) << shown.back().toStdString();
+  }
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{QStringLiteral("letter.doc")});
+  EXPECT_EQ(ReadAll(Path(QStringLiteral("letter.doc"))), letter);
 }
 
-TEST_F(LogEngineTest, OpenFailureGivesTheSystemsReason) {
-  const QString path = Path(QStringLiteral("missing/dir/x.log"));
-  EXPECT_FALSE(TurnOn(path));
-  ASSERT_EQ(messages_.Texts().size(), 1u);
-  EXPECT_EQ(messages_.Texts()[0], QStringLiteral("The log file <") + path + kOpenFailure +
-                                      QStringLiteral("\r\nReason: ") +
-                                      QString::fromLocal8Bit(std::strerror(ENOENT)) +
-                                      QLatin1Char('.'));
-  // A folder is no log file either.
-  ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.log")));
-  EXPECT_FALSE(TurnOn(QStringLiteral("folder.log")));
-  EXPECT_EQ(messages_.shown.size(), 2u);
-}
-
-TEST_F(LogEngineTest, TextReachesTheFileWithinTheFlushInterval) {
+TEST_F(LogEngineTest, TextReachesTheFileWithinTheFlushIntervalAndAFinishedLineAtOnce) {
   const QString path = Path(QStringLiteral("KLV.Log"));
-  ASSERT_TRUE(TurnOn());
-  const qint64 opened = QFileInfo(path).size();
+  ASSERT_TRUE(TurnOn(path));
+  const QByteArray opened = ReadAll(path);
   engine_->LogText("no line end yet", 0, false, true);
-  EXPECT_TRUE(test::RunUntil([&] { return QFileInfo(path).size() == opened + 15; }));
-  TurnOff();
+  time_.Advance(TLogEngine::kFlushIntervalMs - 1);
+  EXPECT_EQ(ReadAll(path), opened);
+  time_.Advance(1);
+  EXPECT_EQ(ReadAll(path), opened + "no line end yet");
 
-  format_ = 1;
-  const QString raw = Path(QStringLiteral("raw.log"));
-  ASSERT_TRUE(TurnOn(raw));
-  engine_->LogRawByte(0xAB);
-  EXPECT_TRUE(test::RunUntil([&] { return ReadAll(raw) == "AB"; }));
-}
-
-TEST_F(LogEngineTest, FinishedLineIsWrittenAtOnceAndABurstSoonAfter) {
-  const QString path = Path(QStringLiteral("KLV.Log"));
-  ASSERT_TRUE(TurnOn());
-  QThread::msleep(20);  // the opening lines' write is past
-  engine_->LogText("first", 0, true, true);
-  // No event loop has run: the line is in the file already.
-  EXPECT_TRUE(ReadAll(path).endsWith("first\r\n"));
-
-  // Lines right behind it share a write that follows without the second's flush.
-  for (int i = 0; i < 1000; ++i)
+  time_.Advance(11);  // the last write is long enough ago
+  engine_->LogText("", 0, true, true);
+  EXPECT_TRUE(ReadAll(path).endsWith("yet\r\n"));
+  // Lines right behind it share one write when the gap has passed.
+  for (int i = 0; i < 100; ++i)
     engine_->LogText("burst", 0, true, true);
-  engine_->LogText("last", 0, true, true);
-  EXPECT_TRUE(test::RunUntil([&] { return ReadAll(path).endsWith("last\r\n"); }));
-  EXPECT_EQ(ReadAll(path).count("burst\r\n"), 1000);
+  time_.Advance(9);
+  EXPECT_TRUE(ReadAll(path).endsWith("yet\r\n"));
+  time_.Advance(1);
+  EXPECT_EQ(ReadAll(path).count("burst\r\n"), 100);
+  // 64 KB held back go without waiting.
+  const qint64 size = QFileInfo(path).size();
+  for (int i = 0; i < 70; ++i)
+    engine_->LogText(std::string(1000, 'z'), 0, true, true);
+  EXPECT_GE(QFileInfo(path).size(), size + 64 * 1024);
 }
 
 // ---------------------------------------------------------------- failures while open
 
 TEST_F(LogEngineTest, DeletedLogFileIsReportedOnceAndStopsTheLog) {
-  const QString path = Path(QStringLiteral("KLV.Log"));
-  ASSERT_TRUE(TurnOn());
-  ASSERT_TRUE(QFile::remove(path));
+  ASSERT_TRUE(TurnOn(Path(QStringLiteral("KLV.Log"))));
+  ASSERT_TRUE(QFile::remove(Path(QStringLiteral("KLV.Log"))));
   engine_->LogText("after removal", 0, true, true);
-  // The once-a-second flush notices that the file is gone.
-  ASSERT_TRUE(test::RunUntil([&] { return !engine_->FileLogOpen(); }));
-
-  EXPECT_FALSE(engine_->FileLogOpen());
-  EXPECT_FALSE(settings_.LogToFile);
-  EXPECT_EQ(fileStops_, 1);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].kind, Kind::Error);
-  EXPECT_EQ(messages_.shown[0].text,
-            QStringLiteral("The log file <") + path +
-                QStringLiteral("> was deleted or renamed while the log was open.\r\n"
-                               "File logging has been stopped."));
-
-  // The display goes on; the log stays quiet.
-  settings_.LogToFile = true;  // even if someone sets it again
-  for (int i = 0; i < 100; ++i)
-    engine_->LogText("more", 0, true, true);
-  engine_->CloseLog();
-  EXPECT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(fileStops_, 1);
-  EXPECT_FALSE(QFileInfo::exists(path));
+  time_.Advance(TLogEngine::kFlushIntervalMs - 1);
+  EXPECT_TRUE(engine_->FileLogOpen());
+  time_.Advance(1);  // the once-a-second check
+  ExpectStoppedOnce(QStringLiteral("> was deleted or renamed while the log was open."));
 }
 
-TEST_F(LogEngineTest, ReplacedLogFileIsNoticedWithoutNewData) {
+// As log rotation does it, without new data: renamed, and a new file takes the name.
+TEST_F(LogEngineTest, ReplacedLogFileIsReportedOnceAndStopsTheLog) {
   const QString path = Path(QStringLiteral("KLV.Log"));
-  ASSERT_TRUE(TurnOn());
-  // As log rotation does it: the file is renamed and a new one takes its name.
+  ASSERT_TRUE(TurnOn(path));
   ASSERT_TRUE(QFile::rename(path, Path(QStringLiteral("moved.log"))));
   WriteAll(path, "new file");
-  EXPECT_TRUE(test::RunUntil([&] { return fileStops_ > 0; }));
-  EXPECT_EQ(fileStops_, 1);
-  EXPECT_FALSE(settings_.LogToFile);
-  EXPECT_EQ(messages_.shown.size(), 1u);
+  time_.Advance(TLogEngine::kFlushIntervalMs);
+  ExpectStoppedOnce(QStringLiteral("> was deleted or renamed while the log was open."));
   EXPECT_EQ(ReadAll(path), "new file");
 }
 
 TEST_F(LogEngineTest, FullDiskIsReportedOnceAndStopsTheLog) {
-  const QString path = Path(QStringLiteral("KLV.Log"));
-  ASSERT_TRUE(TurnOn());
-  const std::string line(3000, 'x');
-  {
-    FileSizeLimit limit(4096);
-    ASSERT_TRUE(limit.Active());
-    engine_->LogText(line, 0, true, true);
-    engine_->LogText(line, 0, true, true);
-    engine_->LogText(line, 0, true, true);
-    // Lines close together may share a later write.
-    EXPECT_TRUE(test::RunUntil([&] { return !engine_->FileLogOpen(); }));
-  }
-  EXPECT_FALSE(engine_->FileLogOpen());
-  EXPECT_FALSE(settings_.LogToFile);
-  EXPECT_EQ(fileStops_, 1);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].kind, Kind::Error);
-  EXPECT_EQ(messages_.shown[0].text, QStringLiteral("The log file <") + path +
-                                         QStringLiteral("> could not be written.\r\nReason: ") +
-                                         QString::fromLocal8Bit(std::strerror(EFBIG)) +
-                                         QStringLiteral(".\r\nFile logging has been stopped."));
-  EXPECT_LE(QFileInfo(path).size(), 4096);
+  ASSERT_TRUE(TurnOn(Path(QStringLiteral("KLV.Log"))));
+  WithFileSizeLimit(4096, [&] {
+    for (int i = 0; i < 3; ++i)
+      engine_->LogText(std::string(3000, 'x'), 0, true, true);
+    time_.Advance(10);  // the burst's write
+  });
+  ExpectStoppedOnce("> could not be written.\r\nReason: " + SystemError(EFBIG) + '.');
+  EXPECT_EQ(QFileInfo(Path(QStringLiteral("KLV.Log"))).size(), 4096);
 }
 
 // ---------------------------------------------------------------- rich-text log
 
-TEST_F(LogEngineTest, RichTextLogKeepsChannelsApartAndWritesOnClose) {
-  const QString path = Path(QStringLiteral("session.doc"));
+TEST_F(LogEngineTest, RichTextLogKeepsChannelsApartAndIsExtendedOnClose) {
+  const QString path = Path(QStringLiteral("session.DOC"));
   ASSERT_TRUE(TurnOn(path));
-  // A new file is created at once, as an empty document.
-  const QByteArray created = ReadAll(path);
+  EXPECT_EQ(engine_->OpenLogKind(), TLogKind::RichText);
+  const QByteArray created = ReadAll(path);  // at once, an empty document
   TRtfDocument document;
-  ASSERT_TRUE(ReadRtf(created, document));
-  EXPECT_TRUE(document.IsEmpty());
+  ASSERT_TRUE(ReadRtf(created, document) && document.IsEmpty());
 
-  const QDateTime opened = now_;
+  TRtfDocument expected;
+  const auto logLine = [&](const char* what, bool opening) {
+    if (opening)
+      expected.AddParagraph(u"");
+    expected.AddParagraph(Line(path, what, Stamp(now_)));
+    expected.AddParagraph(u"");
+  };
+  logLine("opened", true);
   engine_->LogText("chan 1 {\\}", 0, false, true);
   engine_->LogText("chan 2 \xE9\x80", 1, true, true);
   engine_->LogText("not for rich text", 0, true, false);
   engine_->LogText("\xFF", 0, true, true);
+  expected.AppendText(u"chan 1 {\\}");
+  expected.AppendText(u"chan 2 \u00E9\u20AC", kChannel2RtfStyle);
+  expected.AddParagraph(u"\u00FF");
   EXPECT_EQ(ReadAll(path), created);
   now_ = now_.addSecs(60);
   TurnOff();
+  logLine("closed", false);
 
-  ASSERT_TRUE(ReadRtf(ReadAll(path), document));
-  TRtfDocument expected;
-  expected.AddParagraph(u"");
-  expected.AddParagraph(QString::fromUtf8(Line(path, "opened", opened)));
-  expected.AddParagraph(u"");
-  expected.AppendText(u"chan 1 {\\}");
-  expected.AppendText(u"chan 2 \u00E9\u20AC", kChannel2RtfStyle);
-  expected.EndParagraph();
-  expected.AddParagraph(u"\u00FF");
-  expected.AddParagraph(QString::fromUtf8(Line(path, "closed", now_)));
-  expected.AddParagraph(u"");
-  EXPECT_EQ(document, expected) << document.PlainText().toStdString();
-  EXPECT_TRUE(messages_.shown.empty());
-}
-
-TEST_F(LogEngineTest, ExistingRichTextLogIsExtended) {
-  const QString path = Path(QStringLiteral("old.DOC"));
-  TRtfDocument old;
-  old.AddParagraph(u"old line");
-  old.AppendText(u"red words", TRtfStyle{{255, 0, 0}, false});
-  WriteAll(path, WriteRtf(old));
-  const QByteArray before = ReadAll(path);
-
+  // Opened again, the log goes on after what the file holds.
   ASSERT_TRUE(TurnOn(path));
-  engine_->LogText("new", 1, true, true);
-  EXPECT_EQ(ReadAll(path), before);
+  engine_->LogText("again", 1, true, true);
   TurnOff();
+  logLine("opened", true);
+  expected.AddParagraph(u"again", kChannel2RtfStyle);
+  logLine("closed", false);
 
-  TRtfDocument document;
   ASSERT_TRUE(ReadRtf(ReadAll(path), document));
-  const std::vector<TRtfRun>& runs = document.Runs();
-  ASSERT_GE(runs.size(), 7u);
-  EXPECT_EQ(runs[0], (TRtfRun{QStringLiteral("old line"), {}, true}));
-  EXPECT_EQ(runs[1], (TRtfRun{QStringLiteral("red words"), TRtfStyle{{255, 0, 0}, false}, true}));
-  EXPECT_EQ(runs[2], (TRtfRun{QString(), {}, true}));
-  EXPECT_TRUE(runs[3].text.endsWith(QStringLiteral(" opened: ") + QString::fromUtf8(Stamp(now_))));
-  EXPECT_EQ(runs[5], (TRtfRun{QStringLiteral("new"), kChannel2RtfStyle, true}));
-}
-
-TEST_F(LogEngineTest, FileThatIsNotRtfIsLeftAlone) {
-  const QString path = Path(QStringLiteral("letter.doc"));
-  WriteAll(path, "\xD0\xCF\x11\xE0 a real word processor file");
-  EXPECT_FALSE(TurnOn(path));
-  EXPECT_FALSE(engine_->FileLogOpen());
-  ASSERT_EQ(messages_.Texts().size(), 1u);
-  EXPECT_EQ(messages_.Texts()[0],
-            QStringLiteral("The log file <") + path + kOpenFailure +
-                QStringLiteral("\r\nReason: The file is not in the RTF format."));
-  EXPECT_EQ(ReadAll(path), "\xD0\xCF\x11\xE0 a real word processor file");
-}
-
-TEST_F(LogEngineTest, RichTextLogRefusesRawFormats) {
-  format_ = 3;
-  const QString path = Path(QStringLiteral("raw.doc"));
-  EXPECT_FALSE(TurnOn(path));
-  EXPECT_FALSE(QFileInfo::exists(path));
-  ASSERT_EQ(messages_.shown.size(), 2u);
-  EXPECT_EQ(messages_.shown[0].text,
-            QStringLiteral("A *.Doc file is not suitable for the current log format."));
-  EXPECT_EQ(messages_.shown[1].text, QStringLiteral("The log file <") + path + kOpenFailure);
+  EXPECT_EQ(document, expected) << document.PlainText().toStdString();
+  EXPECT_EQ(TakeMessages(), Texts{});
 }
 
 TEST_F(LogEngineTest, FailedSaveKeepsTheOldFile) {
@@ -436,30 +328,15 @@ TEST_F(LogEngineTest, FailedSaveKeepsTheOldFile) {
   TRtfDocument old;
   old.AddParagraph(u"old content");
   WriteAll(path, WriteRtf(old));
-  const QByteArray before = ReadAll(path);
   ASSERT_TRUE(TurnOn(path));
-  const std::string line(2000, 'y');
-  for (int i = 0; i < 5; ++i)
-    engine_->LogText(line, 0, true, true);
-  {
-    FileSizeLimit limit(4096);
-    ASSERT_TRUE(limit.Active());
-    TurnOff();
-  }
-  EXPECT_EQ(ReadAll(path), before);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].kind, Kind::Error);
-  const QString& text = messages_.shown[0].text;
-  EXPECT_TRUE(text.startsWith(QStringLiteral("The log file <") + path +
-                              QStringLiteral("> could not be saved.\r\nReason: ") +
-                              QString::fromLocal8Bit(std::strerror(EFBIG)) +
-                              QStringLiteral(".\r\nThe file keeps the content it had before the "
-                                             "log was opened.")))
-      << text.toStdString();
-  // The rescue copy hit the same limit.
-  EXPECT_TRUE(text.endsWith(QStringLiteral("The entries of this log are lost.")))
-      << text.toStdString();
+  engine_->LogText(std::string(10000, 'y'), 0, true, true);
+  WithFileSizeLimit(4096, [&] { TurnOff(); });  // and the rescue copy hits the limit too
   EXPECT_FALSE(engine_->FileLogOpen());
+  EXPECT_EQ(ReadAll(path), WriteRtf(old));
+  EXPECT_EQ(TakeMessages(), Texts{"The log file <" + path +
+                                  "> could not be saved.\r\nReason: " + SystemError(EFBIG) +
+                                  ".\r\nThe file keeps the content it had before the log was "
+                                  "opened.\r\nThe entries of this log are lost."});
   // No half-written copy is left behind.
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
             QStringList{QStringLiteral("kept.doc")});
@@ -470,141 +347,65 @@ TEST_F(LogEngineTest, LogThatCannotBeSavedInPlaceIsRescued) {
   ASSERT_TRUE(TurnOn(path));
   engine_->LogText("precious", 0, true, true);
   // The file's place is taken by a folder, so it cannot be replaced.
-  ASSERT_TRUE(QFile::remove(path));
-  ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("gone.doc")));
-  ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("rescue")));
+  ASSERT_TRUE(QFile::remove(path) && QDir(dir_.path()).mkdir(QStringLiteral("gone.doc")) &&
+              QDir(dir_.path()).mkdir(QStringLiteral("rescue")));
   TurnOff();
-
-  const QStringList rescued = QDir(Path(QStringLiteral("rescue"))).entryList(QDir::Files);
+  const QDir rescue(Path(QStringLiteral("rescue")));
+  const QStringList rescued = rescue.entryList(QDir::Files);
   ASSERT_EQ(rescued.size(), 1);
   EXPECT_TRUE(rescued[0].startsWith(QStringLiteral("gone unsaved "))) << rescued[0].toStdString();
   TRtfDocument document;
-  const QString rescuePath = QDir(Path(QStringLiteral("rescue"))).filePath(rescued[0]);
-  ASSERT_TRUE(ReadRtf(ReadAll(rescuePath), document));
+  ASSERT_TRUE(ReadRtf(ReadAll(rescue.filePath(rescued[0])), document));
   EXPECT_TRUE(document.PlainText().contains(QStringLiteral("\nprecious\n")));
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_TRUE(messages_.shown[0].text.contains(QStringLiteral("The log was saved to <") +
-                                               rescuePath + '>'));
+  const Texts shown = TakeMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(shown[0].contains("The log was saved to <" + rescue.filePath(rescued[0]) + '>'));
 }
 
 // ---------------------------------------------------------------- printer log
 
-class PrinterLogTest : public LogEngineTest {
- protected:
-  void SetUp() override {
-    LogEngineTest::SetUp();
-    settings_.LogToPrinter = true;
-  }
-  QString Opening() const {
-    return QString::fromUtf8("KLV V3.02  Printer log opened: " + Stamp(now_) + "\r\n");
-  }
-  QString Closing() const {
-    return QString::fromUtf8("\r\nKLV V3.02  Printer log closed: " + Stamp(now_) + "\r\n");
-  }
-};
-
-TEST_F(PrinterLogTest, PrintsLinesAndUnderlinesChannelTwo) {
-  engine_->OpenPrinterLog();
-  ASSERT_TRUE(engine_->PrinterLogOpen());
-  engine_->LogPrinterText("one\r\n", 0);
-  engine_->LogPrinterText("two \xE9", 1);
-  engine_->ClosePrinterLog();
-  EXPECT_FALSE(engine_->PrinterLogOpen());
-
-  const QStringList expected = {
-      QStringLiteral("begin"),
-      QStringLiteral("font bold=1 underline=0"),
-      QStringLiteral("write \r\n"),
-      QStringLiteral("write ") + Opening(),
-      QStringLiteral("font bold=0 underline=0"),
-      QStringLiteral("write one\r\n"),
-      QStringLiteral("font bold=0 underline=1"),
-      QStringLiteral("write two \u00E9"),
-      QStringLiteral("font bold=0 underline=0"),
-      QStringLiteral("font bold=1 underline=0"),
-      QStringLiteral("write ") + Closing(),
-      QStringLiteral("end"),
+// Channel 2 underlined, the log's own lines bold; a printer that fails is
+// reported once, its job ended once, and then left alone.
+TEST_F(LogEngineTest, PrinterLogUnderlinesChannelTwoAndStopsOnceWhenThePrinterFails) {
+  const QString opened = "<b>\r\nKLV V3.02  Printer log opened: " + Stamp(now_) + "\r\n";
+  const QString closed = "<b>\r\nKLV V3.02  Printer log closed: " + Stamp(now_) + "\r\n<end>";
+  const QString jam = QStringLiteral(
+      "Printing the printer log on Office printer failed.\r\n"
+      "Reason: Paper jam.\r\nPrinter logging has been stopped.");
+  const struct {
+    std::uint8_t format;
+    const char* beginError;
+    int writesBeforeFailure;
+    QString printed;
+    QString message;
+  } cases[] = {
+      {0, "", -1, "<begin>" + opened + "<>one\r\n<u>two \u00E9<>" + closed, QString()},
+      {1, "", -1, "<begin>" + opened + "<>" + closed, QString()},  // no data in a raw format
+      {0, "", 3, "<begin>" + opened + "<>one\r\n<u>two \u00E9<><end>", jam},
+      {0, "", 1, "<begin>" + opened + "<end>",
+       "The printer log could not be started on Office printer.\r\nReason: Paper jam."},
+      {0, "No such printer", -1, "<begin>",
+       "The printer log could not be started.\r\nReason: No such printer."},
   };
-  EXPECT_EQ(printer_.events, expected);
-  EXPECT_TRUE(messages_.shown.empty());
-}
-
-TEST_F(PrinterLogTest, RawFormatPrintsOnlyOpeningAndClosingLines) {
-  format_ = 1;
-  engine_->OpenPrinterLog();
-  engine_->LogPrinterText("text", 0);
-  engine_->ClosePrinterLog();
-  EXPECT_FALSE(printer_.events.join('|').contains(QStringLiteral("text")));
-  EXPECT_TRUE(printer_.events.contains(QStringLiteral("write ") + Opening()));
-  EXPECT_TRUE(printer_.events.contains(QStringLiteral("write ") + Closing()));
-}
-
-TEST_F(PrinterLogTest, PdfDestinationIsAnnounced) {
-  printer_.toFile = true;
-  printer_.destination = QStringLiteral("/home/user/Documents/log.pdf");
-  engine_->OpenPrinterLog();
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].kind, Kind::Information);
-  EXPECT_TRUE(messages_.shown[0].text.contains(
-      QStringLiteral("The printer log is written to the PDF file </home/user/Documents/log.pdf>")));
-}
-
-TEST_F(PrinterLogTest, PrinterThatCannotStartIsReported) {
-  printer_.beginError = QStringLiteral("No such printer");
-  engine_->OpenPrinterLog();
-  EXPECT_FALSE(engine_->PrinterLogOpen());
-  EXPECT_FALSE(settings_.LogToPrinter);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].kind, Kind::Error);
-  EXPECT_EQ(messages_.shown[0].text,
-            QStringLiteral("The printer log could not be started.\r\nReason: No such printer."));
-  settings_.LogToPrinter = true;
-  engine_->LogPrinterText("x", 0);
-  engine_->ClosePrinterLog();
-  EXPECT_EQ(printer_.events, QStringList{QStringLiteral("begin")});
-}
-
-TEST_F(PrinterLogTest, FailedOpeningLineEndsTheJob) {
-  printer_.writesBeforeFailure = 1;
-  engine_->OpenPrinterLog();
-  EXPECT_FALSE(engine_->PrinterLogOpen());
-  EXPECT_FALSE(settings_.LogToPrinter);
-  ASSERT_FALSE(printer_.events.isEmpty());
-  EXPECT_EQ(printer_.events.back(), QStringLiteral("end"));
-  EXPECT_EQ(printer_.events.count(QStringLiteral("end")), 1);
-  EXPECT_EQ(messages_.shown.size(), 1u);
-
-  const QStringList atFailure = printer_.events;
-  settings_.LogToPrinter = true;
-  engine_->LogPrinterText("later", 0);
-  engine_->ClosePrinterLog();
-  EXPECT_EQ(printer_.events, atFailure);
-  EXPECT_EQ(messages_.shown.size(), 1u);
-}
-
-TEST_F(PrinterLogTest, PrinterFailingWhileOpenIsReportedOnceAndStops) {
-  printer_.writesBeforeFailure = 3;  // both opening writes and one line
-  engine_->OpenPrinterLog();
-  engine_->LogPrinterText("fine\r\n", 0);
-  engine_->LogPrinterText("jammed\r\n", 1);
-  EXPECT_FALSE(engine_->PrinterLogOpen());
-  EXPECT_FALSE(settings_.LogToPrinter);
-  EXPECT_EQ(printerStops_, 1);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].kind, Kind::Error);
-  EXPECT_EQ(messages_.shown[0].text,
-            QStringLiteral("Printing the printer log on Office printer failed.\r\n"
-                           "Reason: Paper jam.\r\nPrinter logging has been stopped."));
-  EXPECT_EQ(printer_.events.back(), QStringLiteral("end"));
-
-  const QStringList atFailure = printer_.events;
-  settings_.LogToPrinter = true;
-  for (int i = 0; i < 10; ++i)
+  for (const auto& c : cases) {
+    format_ = c.format;
+    printer_ = test::FakePrinterDevice();
+    printer_.beginError = QString::fromUtf8(c.beginError);
+    printer_.writesBeforeFailure = c.writesBeforeFailure;
+    printerStops_ = 0;
+    settings_.LogToPrinter = true;
+    engine_->OpenPrinterLog();
+    EXPECT_EQ(engine_->PrinterLogOpen(), c.writesBeforeFailure != 1 && !*c.beginError);
+    engine_->LogPrinterText("one\r\n", 0);
+    engine_->LogPrinterText("two \xE9", 1);
+    EXPECT_EQ(settings_.LogToPrinter, c.message.isEmpty());
+    EXPECT_EQ(printerStops_, c.message == jam ? 1 : 0);
+    engine_->ClosePrinterLog();
+    settings_.LogToPrinter = true;
     engine_->LogPrinterText("more\r\n", 0);
-  engine_->ClosePrinterLog();
-  EXPECT_EQ(printer_.events, atFailure);
-  EXPECT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(printerStops_, 1);
+    EXPECT_EQ(printer_.printed.toStdString(), c.printed.toStdString());
+    EXPECT_EQ(TakeMessages(), c.message.isEmpty() ? Texts{} : Texts{c.message});
+  }
 }
 
 }  // namespace
