@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -12,206 +13,84 @@ namespace klv {
 namespace {
 
 std::string Trimmed(std::string_view row) {
-  std::string text(row);
-  while (!text.empty() && text.back() == ' ')
-    text.pop_back();
-  return text;
+  return std::string(row.substr(0, row.find_last_not_of(' ') + 1));
 }
-
-class RecordingView : public IConsoleView {
- public:
-  void RowChanged(int row, int first, int last) override { changes.push_back({row, first, last}); }
-  void ScrolledUp() override { ++scrolls; }
-  void AllChanged() override { ++allChanged; }
-  void CursorMoved() override {}
-  void Beep() override { ++beeps; }
-
-  struct Change {
-    int row, first, last;
-  };
-  std::vector<Change> changes;
-  int scrolls = 0;
-  int allChanged = 0;
-  int beeps = 0;
-};
 
 TFixedFont Coloured(TColor color, std::uint8_t style = 0) {
   TFixedFont font;
   font.Name = "Fixedsys";
-  font.Height = -17;
   font.Color = color;
   font.Style = style;
   return font;
 }
 
-// Every attribute's count equals the cells that use it, and free slots are
-// exactly those no cell uses.
+// Every attribute's count equals the cells that use it, and no cell uses a
+// free slot.
 void ExpectCountsMatchCells(const TColorConsoleBuffer& console) {
   std::map<int, std::int64_t> cells;
   for (int y = 0; y < console.Rows(); ++y) {
     for (int x = 0; x < console.Cols(); ++x)
       ++cells[console.AttrAt(x, y)];
   }
-  const TAttrManager& attrs = console.Attrs();
-  for (int i = 0; i < attrs.SlotCount(); ++i) {
-    if (attrs.IsFree(i)) {
+  for (int i = 0; i < console.Attrs().SlotCount(); ++i) {
+    if (console.Attrs().IsFree(i)) {
       EXPECT_EQ(cells.count(i), 0u) << "a cell uses free slot " << i;
     } else {
-      EXPECT_EQ(attrs.At(i).RefCount, cells[i]) << "slot " << i;
+      EXPECT_EQ(console.Attrs().At(i).RefCount, cells[i]) << "slot " << i;
     }
   }
 }
 
-class ConsoleModel : public testing::Test {
- protected:
-  ConsoleModel() {
-    console.SetSize(94, 100);
-    console.Font = Coloured(clBlack);
-    console.SetView(&view);
-  }
-  TColorConsoleBuffer console;
-  RecordingView view;
+// Records beeps ("B") and scrolls ("S") in order.
+class RecordingView : public IConsoleView {
+ public:
+  void RowChanged(int, int, int) override {}
+  void ScrolledUp() override { events += 'S'; }
+  void AllChanged() override {}
+  void CursorMoved() override {}
+  void Beep() override { events += 'B'; }
+  std::string events;
 };
 
-TEST_F(ConsoleModel, AFullRowWrapsTheCursorToTheNextRow) {
-  const std::string row(94, 'x');
-  console.WriteString(row);
-  EXPECT_EQ(console.CursorX(), 0);
-  EXPECT_EQ(console.CursorY(), 1);
-  EXPECT_EQ(console.RowText(0), row);
-  ASSERT_FALSE(view.changes.empty());
-  EXPECT_EQ(view.changes.front().row, 0);
-  EXPECT_EQ(view.changes.front().first, 0);
-  EXPECT_EQ(view.changes.front().last, 93);
-
-  console.WriteString(std::string(100, 'y'));  // wraps within one write
-  EXPECT_EQ(console.RowText(1), std::string(94, 'y'));
-  EXPECT_EQ(Trimmed(console.RowText(2)), "yyyyyy");
-  EXPECT_EQ(console.CursorX(), 6);
-}
-
-TEST_F(ConsoleModel, BackspaceBlanksTheCellToTheLeftExceptAtColumnZero) {
-  console.WriteString("\b");
-  EXPECT_EQ(console.CursorX(), 0);
-  console.WriteString("abcde\b");
-  EXPECT_EQ(console.CursorX(), 4);
-  EXPECT_EQ(console.RowText(0).substr(0, 6), "abcd  ");
-  console.WriteString("Z");
-  EXPECT_EQ(Trimmed(console.RowText(0)), "abcdZ");
-}
-
-TEST_F(ConsoleModel, LineBreakDecidesWhatLoneCrAndLfDo) {
-  console.WriteString("ab\ncd");
-  EXPECT_EQ(Trimmed(console.RowText(1)), "  cd");  // CRLF: LF only goes down
-  console.WriteString("\rX");
-  EXPECT_EQ(Trimmed(console.RowText(1)), "X cd");  // CR only returns
-  EXPECT_EQ(console.CursorY(), 1);
-
-  console.Clear();
-  console.SetLineBreak(TConsoleLineBreak::LF);
-  console.WriteString("ab\ncd");
-  EXPECT_EQ(Trimmed(console.RowText(1)), "cd");
-  console.WriteString("\rX");
-  EXPECT_EQ(Trimmed(console.RowText(1)), "Xd");
-
-  console.Clear();
-  console.SetLineBreak(TConsoleLineBreak::CR);
-  console.WriteString("ab\rcd\n");
-  EXPECT_EQ(Trimmed(console.RowText(1)), "cd");
-  EXPECT_EQ(console.CursorX(), 2);
-  EXPECT_EQ(console.CursorY(), 2);
-}
-
-TEST_F(ConsoleModel, TheHundredAndFirstLineScrollsTheOldestAway) {
-  char line[8];
-  for (int i = 0; i < 100; ++i) {
-    std::snprintf(line, sizeof line, "L%03d\r\n", i);
-    console.WriteString(line);
-  }
-  EXPECT_EQ(view.scrolls, 1);
-  EXPECT_EQ(Trimmed(console.RowText(0)), "L001");
-  EXPECT_EQ(Trimmed(console.RowText(98)), "L099");
-  EXPECT_EQ(Trimmed(console.RowText(99)), "") << "the new last row is blank";
-  console.WriteString("L100");
-  EXPECT_EQ(Trimmed(console.RowText(99)), "L100");
-  EXPECT_EQ(console.CursorY(), 99);
-}
-
-TEST_F(ConsoleModel, GotoXYClampsToTheGrid) {
-  console.GotoXY(200, -3);
-  EXPECT_EQ(console.CursorX(), 93);
-  EXPECT_EQ(console.CursorY(), 0);
-  console.GotoXY(-1, 1000);
-  EXPECT_EQ(console.CursorX(), 0);
-  EXPECT_EQ(console.CursorY(), 99);
-}
-
-TEST_F(ConsoleModel, ControlCodesOtherThanBelBsLfCrAreDropped) {
-  console.WriteString("ab");
-  std::string codes;
-  for (int c = 0; c < 32; ++c) {
+TEST(ConsoleModel, WritesLikeATerminal) {
+  using enum TConsoleLineBreak;
+  std::string controls;  // all but BEL, BS, LF and CR are dropped
+  for (char c = 1; c < 32; ++c) {
     if (c != 7 && c != 8 && c != 10 && c != 13)
-      codes.push_back(static_cast<char>(c));
+      controls += c;
   }
-  console.WriteString(codes);
-  EXPECT_EQ(console.CursorX(), 2);
-  EXPECT_EQ(console.CursorY(), 0);
-  EXPECT_EQ(Trimmed(console.RowText(0)), "ab");
-  EXPECT_EQ(view.beeps, 0);
-  console.WriteString("\a");
-  EXPECT_EQ(view.beeps, 1);
-  EXPECT_EQ(console.CursorX(), 2);
-}
-
-TEST_F(ConsoleModel, BytesAboveTheAsciiRangeAreShownAsCharacters) {
-  console.WriteString("\xE5\x80\xFF");
-  EXPECT_EQ(console.CursorX(), 3);
-  EXPECT_EQ(console.CharAt(0, 0), '\xE5');
-}
-
-TEST_F(ConsoleModel, TwoColoursOnOneRowAndTheFreedSlotIsReused) {
-  console.Font = Coloured(clRed);
-  console.WriteString("RRR");
-  console.Font = Coloured(clBlack);
-  console.WriteString("bbb");
-  const int red = console.AttrAt(0, 0);
-  const int black = console.AttrAt(3, 0);
-  EXPECT_NE(red, black);
-  EXPECT_EQ(console.Attrs().At(red).Font.Color, clRed);
-  EXPECT_EQ(console.Attrs().At(red).RefCount, 3);
-  ExpectCountsMatchCells(console);
-
-  console.GotoXY(0, 0);
-  console.WriteString("xxx");  // black over the red cells: red is used no more
-  EXPECT_TRUE(console.Attrs().IsFree(red));
-  EXPECT_EQ(console.Attrs().FreeHead(), red);
-  EXPECT_EQ(console.Attrs().NextFree(red), -1);
-
-  console.Font = Coloured(clBlue, FontStyle::Underline);
-  console.WriteString("u");
-  EXPECT_EQ(console.AttrAt(3, 0), red) << "the blue attribute takes the freed slot";
-  EXPECT_EQ(console.Attrs().At(red).Font.Color, clBlue);
-  EXPECT_EQ(console.Attrs().FreeHead(), -1);
-  ExpectCountsMatchCells(console);
-}
-
-TEST_F(ConsoleModel, FreeSlotsChainThroughTheTable) {
-  const TColor colours[] = {0x010101, 0x020202, 0x030303};
-  for (TColor c : colours) {
-    console.Font = Coloured(c);
-    console.WriteString("x");
+  const struct {
+    TConsoleLineBreak lineBreak;
+    std::string input;
+    std::vector<std::string> rows;  // of the 10 x 4 console, trimmed
+    int x, y;                       // the cursor after it
+    std::string events;
+  } cases[] = {
+      {CRLF, "0123456789", {"0123456789", "", "", ""}, 0, 1, ""},  // a full row wraps
+      {CRLF, "0123456789abc", {"0123456789", "abc", "", ""}, 3, 1, ""},
+      {CRLF, "\babc\b", {"ab", "", "", ""}, 2, 0, ""},  // BS blanks leftwards, not past 0
+      {CRLF, "ab\ncd\rX", {"ab", "X cd", "", ""}, 1, 1, ""},
+      {LF, "ab\ncd\rX", {"ab", "Xd", "", ""}, 1, 1, ""},
+      {CR, "ab\rcd\n", {"ab", "cd", "", ""}, 2, 2, ""},
+      {CRLF, "ab" + controls + "\a", {"ab", "", "", ""}, 2, 0, "B"},
+      {CRLF, "\xE5\x80\xFF", {"\xE5\x80\xFF", "", "", ""}, 3, 0, ""},
+      {CRLF, "1\r\n2\r\n3\r\n4\r\n5\r\n6", {"3", "4", "5", "6"}, 1, 3, "SS"},
+  };
+  for (const auto& c : cases) {
+    TColorConsoleBuffer console;
+    RecordingView view;
+    console.SetSize(10, 4);
+    console.SetView(&view);
+    console.SetLineBreak(c.lineBreak);
+    console.WriteString(c.input);
+    std::vector<std::string> rows;
+    for (int y = 0; y < console.Rows(); ++y)
+      rows.push_back(Trimmed(console.RowText(y)));
+    EXPECT_EQ(rows, c.rows) << c.input;
+    EXPECT_EQ(console.CursorX(), c.x) << c.input;
+    EXPECT_EQ(console.CursorY(), c.y) << c.input;
+    EXPECT_EQ(view.events, c.events) << c.input;
   }
-  const int a = console.AttrAt(0, 0), b = console.AttrAt(1, 0), c = console.AttrAt(2, 0);
-  console.Font = Coloured(clBlack);
-  console.GotoXY(0, 0);
-  console.WriteString("x");  // frees a
-  console.GotoXY(2, 0);
-  console.WriteString("x");  // frees c
-  EXPECT_EQ(console.Attrs().FreeHead(), c);
-  EXPECT_EQ(console.Attrs().NextFree(c), a);
-  EXPECT_EQ(console.Attrs().NextFree(a), -1);
-  EXPECT_FALSE(console.Attrs().IsFree(b));
-  ExpectCountsMatchCells(console);
 }
 
 // The same stream written whole and split at every position ends the same.
@@ -219,23 +98,17 @@ TEST(ConsoleModelSplit, ChunkSplitsDoNotChangeTheResult) {
   std::string text = "Hello\r\nworld\bX\a\x01\x1B[2J\ttab\n";
   text += std::string(150, 'w');  // wraps on a 40-column console
   text += "\r\n\r\nend\x7F\xC4";
-  struct Segment {
-    TColor color;
-    std::string text;
-  };
-  const std::vector<Segment> segments = {{clBlack, text}, {clBlue, text}};
-
-  auto run = [&](std::size_t split) {
+  const auto run = [&](std::size_t split) {
     auto console = std::make_unique<TColorConsoleBuffer>();
     console->SetSize(40, 6);  // small enough to scroll
-    for (const Segment& s : segments) {
-      console->Font = Coloured(s.color, s.color == clBlue ? FontStyle::Underline : 0);
-      const std::size_t cut = std::min(split, s.text.size());
-      console->WriteString(std::string_view(s.text).substr(0, cut));
-      for (char c : std::string_view(s.text).substr(cut, 3))
+    for (const TColor color : {clBlack, clBlue}) {
+      console->Font = Coloured(color, color == clBlue ? FontStyle::Underline : 0);
+      const std::size_t cut = std::min(split, text.size());
+      console->WriteString(std::string_view(text).substr(0, cut));
+      for (char c : std::string_view(text).substr(cut, 3))
         console->WriteChar(c);
-      if (cut + 3 < s.text.size())
-        console->WriteString(std::string_view(s.text).substr(cut + 3));
+      if (cut + 3 < text.size())
+        console->WriteString(std::string_view(text).substr(cut + 3));
     }
     return console;
   };
@@ -268,6 +141,11 @@ TEST(ConsoleModelRing, ManyWrapsKeepTheNewestRowsInOrder) {
   EXPECT_EQ(Trimmed(console.RowText(6)), "");
   EXPECT_EQ(console.TopRow(), (10000 - 6) % 7);
   ExpectCountsMatchCells(console);
+
+  console.SetSize(20, 10);  // a new size blanks everything, with the current font
+  EXPECT_EQ(Trimmed(console.RowText(9)), "");
+  EXPECT_EQ(console.Attrs().UsedCount(), 1);
+  ExpectCountsMatchCells(console);
 }
 
 TEST(ConsoleModelRandom, AttributeCountsAlwaysMatchTheCells) {
@@ -279,28 +157,20 @@ TEST(ConsoleModelRandom, AttributeCountsAlwaysMatchTheCells) {
     console.Font =
         Coloured(static_cast<TColor>(random() % 5), static_cast<std::uint8_t>(random() % 2));
     std::string text;
-    const std::size_t length = random() % 30;
-    for (std::size_t i = 0; i < length; ++i)
+    for (std::size_t i = random() % 30; i > 0; --i)
       text.push_back(alphabet[random() % alphabet.size()]);
     console.WriteString(text);
-    if (random() % 50 == 0)
-      console.GotoXY(static_cast<int>(random() % 20), static_cast<int>(random() % 8));
+    if (random() % 50 == 0) {
+      console.GotoXY(static_cast<int>(random() % 20) - 3, static_cast<int>(random() % 8) - 2);
+      ASSERT_TRUE(console.CursorX() >= 0 && console.CursorX() < 13);  // clamped to the grid
+      ASSERT_TRUE(console.CursorY() >= 0 && console.CursorY() < 5);
+    }
     if (random() % 400 == 0)
       console.Clear();
   }
   ExpectCountsMatchCells(console);
-  EXPECT_LE(console.Attrs().UsedCount(), 10);
-}
-
-TEST(ConsoleModelSize, ANewSizeBlanksEverythingWithTheCurrentFont) {
-  TColorConsoleBuffer console;
-  console.WriteString("text");
-  console.Font = Coloured(clBlue);
-  console.SetSize(94, 100);
-  EXPECT_EQ(Trimmed(console.RowText(0)), "");
-  EXPECT_EQ(console.Attrs().UsedCount(), 1);
-  EXPECT_EQ(console.Attrs().At(console.AttrAt(0, 0)).Font.Color, clBlue);
-  EXPECT_EQ(console.Attrs().At(console.AttrAt(0, 0)).RefCount, 9400);
+  // Ten fonts and the first blank cells' own: freed slots are taken again.
+  EXPECT_LE(console.Attrs().SlotCount(), 11);
 }
 
 }  // namespace
