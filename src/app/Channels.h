@@ -80,6 +80,8 @@ class TChannels : public QObject, public IChannelServices, public IChannelPorts 
   void ProcessReceivedBytes(int channel, const QByteArray& bytes);
   // Renders everything received and not yet rendered.
   void DrainReceived() { order_.Drain(); }
+  // Whether received bytes or modem-line changes wait to be rendered.
+  bool ReceivedWaiting() const { return !order_.Empty(); }
   void ReportModemStatus(int channel);
   void ShowModemChange(int channel, const TModemStatusRecord& record);
 

@@ -1,5 +1,5 @@
-// The whole receive chain without a window: queue, dispatcher, Hex/ASCII or
-// TTY renderer, console model and the real text and rich-text logs.
+// The whole receive chain without a window: ordered path, dispatcher, the
+// renderers, console model and the real text and rich-text logs.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -97,23 +97,24 @@ Outcome Feed(TDisplayMode mode, const QString& logName, const Stream& stream, bo
   TColorConsoleBuffer console;
   console.SetSize(94, 100);
   TBufferConsoleOutput output(console);
-  test::QuietServices services("2026-12-06 12:00:00,0");
+  test::QuietServices channels;
   test::NoPrinter printer;
   test::FakeMessageService messages;
   TLogEngine log(conf.Log, conf.Misc.LogDataFormat, messages, printer);
-  log.SetClock([] { return QDateTime(QDate(2026, 12, 6), QTime(12, 0, 0)); });
+  const auto noon = [] { return QDateTime(QDate(2026, 12, 6), QTime(12, 0, 0)); };
+  log.SetClock(noon);
   log.LoadLogSettings();
   conf.Log.LogToFile = log.OpenLog();
   EXPECT_TRUE(conf.Log.LogToFile);
-  TProtocol_HexTTY hexTty(conf, output, services, log);
-  TProtocol_Ruvo94 ruvo(conf, output, services, log);
-  TDisplayRenderers renderers(hexTty, ruvo);
-  TReceiveDispatcher dispatcher(conf, renderers, log);
-  renderers.HexReset();
-  renderers.RuvoReset();
+  TDisplayRenderers renderers(conf, output, channels, log);
+  renderers.HexTty.SetClock(noon);
+  renderers.Ruvo.SetClock(noon);
+  TReceiveDispatcher dispatcher(conf, log);
+  renderers.RegisterWith(dispatcher);
+  dispatcher.ActiveRenderer()->Reset();
 
-  // Each channel's bytes go through its own queue, as the window reads them.
-  std::array<TReceiveQueue, 2> queues;
+  // The bytes go through the ordered receive path, as the channels read them.
+  TReceiveOrder order(dispatcher);
   std::size_t i = 0;
   while (i < stream.size()) {
     const int channel = stream[i].first;
@@ -122,10 +123,8 @@ Outcome Feed(TDisplayMode mode, const QString& logName, const Stream& stream, bo
     while (i < stream.size() && stream[i].first == channel && (oneEvent || bytes.isEmpty())) {
       bytes.append(static_cast<char>(stream[i++].second));
     }
-    queues[static_cast<std::size_t>(channel)].Append(bytes);
-    for (char b : queues[static_cast<std::size_t>(channel)].TakeAll()) {
-      dispatcher.ProcessReceivedByte(channel, static_cast<std::uint8_t>(b));
-    }
+    order.AppendBytes(channel, bytes);
+    order.Drain();
   }
   log.CloseLog();
   Outcome outcome;

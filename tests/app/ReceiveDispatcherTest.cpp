@@ -1,107 +1,64 @@
+// Which renderer the display mode and protocol choose, the pause and the raw
+// log, and the record of a modem-status event.
 #include "app/ReceiveDispatcher.h"
 
 #include <gtest/gtest.h>
 
-#include "app/ConfigTestSupport.h"
+#include "conf/ConfDefaults.h"
 #include "serial/SerialTypes.h"
 #include "support/RecordingRenderers.h"
 
 namespace klv {
 namespace {
 
-using test::RecordingRenderers;
-
-class Dispatch : public testing::Test {
- protected:
-  Dispatch() { parts.config.SetDefaults(); }
-  TConf& Conf() { return parts.config.Conf(); }
-  test::ConfigFixtureParts parts;
-  RecordingRenderers renderers;
+TEST(Dispatch, TheModeAndProtocolChooseOneRendererAndTheRawLogGetsEveryUnpausedByte) {
+  TConf conf;
+  SetConfDefaults(conf, [](int) { return false; });
   test::RecordingLog log;
-  TReceiveDispatcher dispatcher{parts.config.Conf(), renderers, log};
-};
+  TReceiveDispatcher dispatcher(conf, log);
+  test::RecordingRenderer hex, tty, ruvo;
+  dispatcher.SetModeRenderer(TDisplayMode::HexAscii, &hex);
+  dispatcher.SetModeRenderer(TDisplayMode::Tty, &tty);
+  dispatcher.SetProtocolRenderer(TProtocolId::Ruvo94, &ruvo);
+  struct Case {
+    int mode, protocol;
+    test::RecordingRenderer* chosen;
+  };
+  const Case cases[] = {{0, 1, &hex}, {1, 1, &tty}, {2, 1, &ruvo},
+                        {2, 0, nullptr}, {2, 3, nullptr}, {7, 1, nullptr}};
+  conf.Misc.LogDataFormat = 3;
+  std::uint8_t byte = 0;
+  for (const Case& c : cases) {
+    conf.DisplayMode = static_cast<std::uint8_t>(c.mode);
+    conf.Protocol.Selected = static_cast<std::uint8_t>(c.protocol);
+    EXPECT_EQ(dispatcher.ActiveRenderer(), c.chosen) << c.mode << " " << c.protocol;
+    dispatcher.ProcessReceivedByte(1, ++byte);
+    dispatcher.ShowModemChange(1, {});
+  }
+  EXPECT_EQ(hex.Text(1) + tty.Text(1) + ruvo.Text(1), "\x01\x02\x03");
+  EXPECT_EQ(hex.modemLines.size() + tty.modemLines.size() + ruvo.modemLines.size(), 3u);
+  EXPECT_EQ(log.raw, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6}))
+      << "the raw log gets the bytes of a mode without a display too";
 
-TEST_F(Dispatch, EachModeReachesItsRendererAndPauseDropsEverything) {
-  dispatcher.ProcessReceivedByte(0, 0x41);
-  Conf().DisplayMode = 1;
-  dispatcher.ProcessReceivedByte(1, 0x42);
-  Conf().DisplayMode = 2;
-  dispatcher.ProcessReceivedByte(0, 0x43);  // no protocol selected: nowhere
-  Conf().Protocol.Selected = 1;
-  dispatcher.ProcessReceivedByte(1, 0x44);
-  Conf().Paused = true;
-  dispatcher.ProcessReceivedByte(0, 0x45);
-
-  ASSERT_EQ(renderers.bytes.size(), 3u);
-  EXPECT_EQ(renderers.bytes[0].mode, RecordingRenderers::Mode::Hex);
-  EXPECT_EQ(renderers.bytes[1].mode, RecordingRenderers::Mode::Tty);
-  EXPECT_EQ(renderers.bytes[1].channel, 1);
-  EXPECT_EQ(renderers.bytes[2].mode, RecordingRenderers::Mode::Ruvo);
-  EXPECT_EQ(renderers.bytes[2].value, 0x44);
-  EXPECT_TRUE(log.raw.empty()) << "the displayed-text format logs no raw bytes";
-}
-
-TEST_F(Dispatch, UnformattedLogFormatsGetEveryUnpausedByteEvenWithoutADisplay) {
-  Conf().Misc.LogDataFormat = 1;
-  Conf().DisplayMode = 2;  // no protocol: nothing displayed, but logged
-  dispatcher.ProcessReceivedByte(0, 0x10);
-  dispatcher.ProcessReceivedByte(1, 0x20);
-  Conf().Paused = true;
-  dispatcher.ProcessReceivedByte(0, 0x30);
-  EXPECT_EQ(log.raw, (std::vector<std::uint8_t>{0x10, 0x20}));
-  EXPECT_TRUE(renderers.bytes.empty());
-}
-
-TEST_F(Dispatch, ModemChangesGoToTheModeLineWriter) {
-  TModemStatusRecord record;
-  dispatcher.ShowModemChange(0, record);
-  Conf().DisplayMode = 1;
-  dispatcher.ShowModemChange(1, record);
-  Conf().DisplayMode = 2;
-  dispatcher.ShowModemChange(1, record);  // no protocol: nothing
-  Conf().Protocol.Selected = 1;
-  dispatcher.ShowModemChange(0, record);
-  ASSERT_EQ(renderers.modemLines.size(), 3u);
-  EXPECT_TRUE(renderers.modemLines[0].hex);
-  EXPECT_FALSE(renderers.modemLines[1].hex);
-  EXPECT_FALSE(renderers.modemLines[2].hex);
+  conf.Paused = true;
+  conf.DisplayMode = 0;
+  dispatcher.ProcessReceivedByte(0, 'p');
+  EXPECT_TRUE(hex.bytes.size() == 1 && log.raw.size() == 6) << "the pause drops everything";
+  conf.Paused = false;
+  conf.Misc.LogDataFormat = 0;
+  dispatcher.ProcessReceivedByte(0, 'q');
+  EXPECT_EQ(hex.Text(0), "q");
+  EXPECT_EQ(log.raw.size(), 6u) << "displayed text is not raw";
 }
 
 TEST(ModemEventRecord, ChangeBitsBecomeChangedFlags) {
-  using R = TModemStatusRecord;
   const std::uint8_t status =
       ModemBits::CTS | ModemBits::DCD | ModemBits::DeltaCTS | ModemBits::TrailingEdgeRI;
   const TModemStatusRecord record = TReceiveDispatcher::ModemEventRecord(true, false, status);
-  EXPECT_TRUE(record.State[R::RTS]);
-  EXPECT_FALSE(record.State[R::DTR]);
-  EXPECT_TRUE(record.State[R::CTS]);
-  EXPECT_FALSE(record.State[R::DSR]);
-  EXPECT_TRUE(record.State[R::DCD]);
-  EXPECT_FALSE(record.State[R::RI]);
-  EXPECT_TRUE(record.Changed[R::CTS]);
-  EXPECT_TRUE(record.Changed[R::RI]);
-  EXPECT_FALSE(record.Changed[R::DSR]);
-  EXPECT_FALSE(record.Changed[R::DCD]);
-  EXPECT_FALSE(record.Changed[R::RTS]);
-}
-
-TEST(ReceiveQueue, EveryByteOnceAndInOrderHoweverEventsInterleave) {
-  TReceiveQueue queue;
-  QByteArray delivered;
-  int posts = 0;
-  // Two events before the message is handled, then one after.
-  if (queue.Append("abc"))
-    ++posts;
-  if (queue.Append("de"))
-    ++posts;
-  delivered += queue.TakeAll();
-  if (queue.Append("f"))
-    ++posts;
-  delivered += queue.TakeAll();
-  delivered += queue.TakeAll();  // a stale message finds nothing
-  EXPECT_EQ(delivered, "abcdef");
-  EXPECT_EQ(posts, 2);
-  EXPECT_FALSE(queue.Append(QByteArray())) << "nothing to hand on, no message";
+  const std::array<bool, 6> state = {true, false, true, false, true, false};
+  const std::array<bool, 6> changed = {false, false, true, false, false, true};
+  EXPECT_EQ(record.State, state);
+  EXPECT_EQ(record.Changed, changed);
 }
 
 }  // namespace

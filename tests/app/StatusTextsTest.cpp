@@ -1,29 +1,26 @@
+// The bars' texts and the next-port rule, as tables.
 #include "app/StatusTexts.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "app/ConfigTestSupport.h"
+#include "common/TimeStamp.h"
+#include "conf/ConfDefaults.h"
 
 namespace klv {
 namespace {
 
-QDateTime At(int h, int m, int s, int ms) {
-  return QDateTime(QDate(2026, 12, 6), QTime(h, m, s, ms));
-}
-
-TEST(TimeStamp, TenthsAreRoundedButTheSecondsAreNot) {
-  EXPECT_EQ(TimeStampText(At(9, 5, 7, 0)), "2026-12-06 09:05:07,0");
-  EXPECT_EQ(TimeStampText(At(9, 5, 7, 349)), "2026-12-06 09:05:07,3");
-  EXPECT_EQ(TimeStampText(At(9, 5, 7, 351)), "2026-12-06 09:05:07,4");
-  // 0.96 s rounds to a whole second: the digit is 0, the seconds stay those of the time.
-  EXPECT_EQ(TimeStampText(At(9, 5, 7, 960)), "2026-12-06 09:05:07,0");
-  EXPECT_EQ(TimeStampText(At(23, 59, 59, 999)), "2026-12-06 23:59:59,0");
-  // Halves go to the even tenth.
-  EXPECT_EQ(TimeStampText(At(9, 5, 7, 50)), "2026-12-06 09:05:07,0");
-  EXPECT_EQ(TimeStampText(At(9, 5, 7, 150)), "2026-12-06 09:05:07,2");
-  EXPECT_EQ(TimeStampText(At(9, 5, 7, 150)).size(), 21);
+TEST(TimeStamp, TenthsAreRoundedHalfToEvenButTheSecondsAreNot) {
+  const std::pair<int, const char*> cases[] = {
+      {0, "09:05:07,0"},   {349, "09:05:07,3"}, {351, "09:05:07,4"},
+      {960, "09:05:07,0"},  // rounds to a whole second: the seconds stay those of the time
+      {50, "09:05:07,0"},  {150, "09:05:07,2"}, {999, "09:05:07,0"}};
+  for (const auto& [ms, text] : cases) {
+    EXPECT_EQ(TimeStampText(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7, ms))),
+              QStringLiteral("2026-12-06 ") + text)
+        << ms;
+  }
 }
 
 TEST(StatusTexts, NewLineTextsNameTheCodeAndItsPlace) {
@@ -33,56 +30,50 @@ TEST(StatusTexts, NewLineTextsNameTheCodeAndItsPlace) {
   EXPECT_EQ(NewLineText({0x0A, 2}), "NL-");
 }
 
-TEST(StatusTexts, NextSettingsWrapAround) {
-  EXPECT_EQ(NextBaudIndex(14), 15);  // 115200 -> 1001
-  EXPECT_EQ(NextBaudIndex(15), 0);   // 1001 -> 110
-  EXPECT_EQ(NextDataBits(8), 5);
-  EXPECT_EQ(NextDataBits(5), 6);
-  EXPECT_EQ(NextParity(4), 0);
-  EXPECT_EQ(NextStopBits(1), 2);
-  EXPECT_EQ(NextStopBits(2), 1);
-  // Damaged records wrap to the first value instead of running off the tables.
-  EXPECT_EQ(NextBaudIndex(200), 0);
-  EXPECT_EQ(NextParity(9), 0);
-}
-
 TEST(StatusTexts, NextPortSkipsUnusableNumbersAndTheOtherChannel) {
   const std::set<int> usable = {1, 3, 4, 16};
-  auto isUsable = [&](int n) { return usable.count(n) > 0; };
-  EXPECT_EQ(NextPort(1, 3, isUsable), 4);
-  EXPECT_EQ(NextPort(1, 0, isUsable), 3);
-  EXPECT_EQ(NextPort(4, 0, isUsable), 16);
-  EXPECT_EQ(NextPort(16, 0, isUsable), 1);  // 16 -> 1
-  EXPECT_EQ(NextPort(1, 0, [](int) { return false; }), 1);
-  EXPECT_EQ(NextPort(3, 1, [](int n) { return n == 1 || n == 3; }), 3);
+  const auto isUsable = [&](int n) { return usable.count(n) > 0; };
+  struct Case {
+    int current, other, next;
+  };
+  for (const Case c : {Case{1, 3, 4}, Case{1, 0, 3}, Case{4, 0, 16}, Case{16, 0, 1}, Case{3, 4, 16}})
+    EXPECT_EQ(NextPort(c.current, c.other, isUsable), c.next) << c.current << " " << c.other;
+  EXPECT_EQ(NextPort(5, 0, [](int) { return false; }), 5) << "nothing else: the port stays";
 }
 
 TEST(StatusTexts, ParameterBarAndTriggerPanelTexts) {
-  test::ConfigFixtureParts parts;
-  parts.config.SetDefaults();
-  TConf& conf = parts.config.Conf();
-  EXPECT_EQ(DisplayModeText(conf), "Hex/ASCII");
-  conf.DisplayMode = 2;
-  conf.Protocol.Selected = 1;
-  EXPECT_EQ(DisplayModeText(conf), "Protocol: Ruvo-94");
+  TConf conf;
+  SetConfDefaults(conf, [](int) { return false; });
   conf.Strngs.CurrentNr = 41;
   conf.Strngs.Strings[41].Name.assign("Poll");
   EXPECT_EQ(CurrentStringText(conf), "Str=42");
   EXPECT_EQ(CurrentStringHint(conf), "Current string is #42:\"Poll\"");
 
-  bool active = true;
-  EXPECT_EQ(TriggerPanelText(conf, 0, &active), "Tr-Unused");
-  EXPECT_FALSE(active);
-  conf.Trigger_Ruvo94.Channel[1].Mode = 2;
-  conf.Trigger_Ruvo94.Channel[1].State = 1;
-  EXPECT_EQ(TriggerPanelText(conf, 1, &active), "Tr-Trigged");
-  EXPECT_TRUE(active);
-  conf.Protocol.Selected = 0;  // no protocol: no trigger
-  EXPECT_EQ(TriggerPanelText(conf, 1), "Tr-Unused");
-  conf.DisplayMode = 1;
-  conf.Trigger_HexTTY.Channel[0].Mode = 1;
-  conf.Trigger_HexTTY.Channel[0].State = 2;
-  EXPECT_EQ(TriggerPanelText(conf, 0), "Tr-Stopped");
+  struct Case {
+    int displayMode, protocol, hexMode, hexState, ruvoMode, ruvoState;
+    const char* modeText;
+    const char* panel;
+    bool active;
+  };
+  const Case cases[] = {
+      {0, 0, 0, 0, 2, 1, "Hex/ASCII", "Tr-Unused", false},
+      {1, 1, 1, 2, 0, 0, "TTY", "Tr-Stopped", true},
+      {0, 0, 2, 0, 0, 0, "Hex/ASCII", "Tr-Armed", true},
+      {2, 1, 1, 0, 2, 1, "Protocol: Ruvo-94", "Tr-Trigged", true},
+      {2, 0, 1, 0, 2, 1, "Protocol: No protocol", "Tr-Unused", false},  // no protocol, no trigger
+  };
+  for (const Case& c : cases) {
+    conf.DisplayMode = static_cast<std::uint8_t>(c.displayMode);
+    conf.Protocol.Selected = static_cast<std::uint8_t>(c.protocol);
+    conf.Trigger_HexTTY.Channel[1].Mode = static_cast<std::uint8_t>(c.hexMode);
+    conf.Trigger_HexTTY.Channel[1].State = static_cast<std::uint8_t>(c.hexState);
+    conf.Trigger_Ruvo94.Channel[1].Mode = static_cast<std::uint8_t>(c.ruvoMode);
+    conf.Trigger_Ruvo94.Channel[1].State = static_cast<std::uint8_t>(c.ruvoState);
+    bool active = !c.active;
+    EXPECT_EQ(TriggerPanelText(conf, 1, &active), c.panel) << c.modeText;
+    EXPECT_EQ(active, c.active) << c.modeText;
+    EXPECT_EQ(DisplayModeText(conf), c.modeText);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "common/MessageService.h"
@@ -19,11 +20,9 @@ class FakeMessageService : public IMessageService {
     TMsgButtons buttons;
   };
 
-  void Information(const QString& text) override {
-    shown.push_back({Kind::Information, text, TMsgButton::Ok});
-  }
+  void Information(const QString& text) override { Show({Kind::Information, text, TMsgButton::Ok}); }
   TMsgButton Confirmation(const QString& text, TMsgButtons buttons) override {
-    shown.push_back({Kind::Confirmation, text, buttons});
+    Show({Kind::Confirmation, text, buttons});
     if (!answers.empty()) {
       const TMsgButton answer = answers.front();
       answers.pop_front();
@@ -35,7 +34,7 @@ class FakeMessageService : public IMessageService {
     }
     return TMsgButton::Ok;
   }
-  void Error(const QString& text) override { shown.push_back({Kind::Error, text, TMsgButton::Ok}); }
+  void Error(const QString& text) override { Show({Kind::Error, text, TMsgButton::Ok}); }
 
   std::vector<QString> Texts() const {
     std::vector<QString> texts;
@@ -46,6 +45,15 @@ class FakeMessageService : public IMessageService {
 
   std::vector<Shown> shown;
   std::deque<TMsgButton> answers;
+  // Runs while a message is up, as the event loop of a modal box would.
+  std::function<void()> whileShown;
+
+ private:
+  void Show(Shown message) {
+    shown.push_back(std::move(message));
+    if (whileShown)
+      whileShown();
+  }
 };
 
 }  // namespace klv::test

@@ -1,47 +1,38 @@
-// Renderers and log that record what the main window hands them.
+// A display renderer and a raw log that record what the receive path hands
+// them.
 #pragma once
 
-#include <QString>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "common/ReceiveInterfaces.h"
 
 namespace klv::test {
 
-class RecordingRenderers : public IReceiveRenderers {
+class RecordingRenderer : public IDisplayRenderer {
  public:
-  enum class Mode { Hex, Tty, Ruvo };
   struct Byte {
-    Mode mode;
     int channel;
     std::uint8_t value;
   };
   struct ModemLine {
-    bool hex;
     int channel;
     TModemStatusRecord record;
   };
 
-  void HexReceiveByte(int channel, std::uint8_t byte) override {
-    bytes.push_back({Mode::Hex, channel, byte});
+  void ReceiveByte(int channel, std::uint8_t byte) override {
+    bytes.push_back({channel, byte});
+    if (onByte)
+      onByte(channel, byte);
   }
-  void TtyReceiveByte(int channel, std::uint8_t byte) override {
-    bytes.push_back({Mode::Tty, channel, byte});
+  void ModemStatusLine(int channel, const TModemStatusRecord& record) override {
+    modemLines.push_back({channel, record});
   }
-  void RuvoReceiveByte(int channel, std::uint8_t byte) override {
-    bytes.push_back({Mode::Ruvo, channel, byte});
-  }
-  void HexReset() override { ++hexResets; }
-  void RuvoReset() override { ++ruvoResets; }
-  void HexModemStatusLine(int channel, const TModemStatusRecord& record) override {
-    modemLines.push_back({true, channel, record});
-  }
-  void TtyModemStatusLine(int channel, const TModemStatusRecord& record) override {
-    modemLines.push_back({false, channel, record});
-  }
-  void HexLogPendingLine(const QString& tail, bool toFile) override {
-    pendingLines.push_back({tail, toFile});
+  void Reset() override { ++resets; }
+  void LogPendingLine(std::string_view tail, bool toFile) override {
+    pendingLines.push_back({std::string(tail), toFile});
   }
 
   // The bytes of one channel, in the order they arrived.
@@ -53,27 +44,28 @@ class RecordingRenderers : public IReceiveRenderers {
     }
     return out;
   }
+  std::string Text(int channel) const {
+    const std::vector<std::uint8_t> out = Channel(channel);
+    return std::string(out.begin(), out.end());
+  }
 
   std::vector<Byte> bytes;
   std::vector<ModemLine> modemLines;
-  std::vector<std::pair<QString, bool>> pendingLines;
-  int hexResets = 0;
-  int ruvoResets = 0;
+  std::vector<std::pair<std::string, bool>> pendingLines;
+  int resets = 0;
+  // Runs inside rendering, after the byte is recorded.
+  std::function<void(int channel, std::uint8_t byte)> onByte;
 };
 
 class RecordingLog : public IReceiveLog {
  public:
-  void LoadLogSettings() override { ++loads; }
-  bool OpenLog() override { return opensSucceed; }
-  void CloseLog() override { ++closes; }
+  void LoadLogSettings() override {}
+  bool OpenLog() override { return true; }
+  void CloseLog() override {}
   void OpenPrinterLog() override {}
-  void ClosePrinterLog() override { ++printerCloses; }
+  void ClosePrinterLog() override {}
   void LogRawByte(std::uint8_t byte) override { raw.push_back(byte); }
 
-  bool opensSucceed = true;
-  int loads = 0;
-  int closes = 0;
-  int printerCloses = 0;
   std::vector<std::uint8_t> raw;
 };
 

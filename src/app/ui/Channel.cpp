@@ -191,30 +191,41 @@ void TChannelDlg::ControlsToEntry(const TChannelControls& controls, TComEntry& e
     entry.StopBits = static_cast<std::uint16_t>(index + 1);
 }
 
-void TChannelDlg::OKBtnClick() {
+TPortChoice CheckPortChoice(const std::array<bool, 2>& enabled,
+                            const std::array<std::optional<int>, 2>& ports) {
   // An enabled channel needs a port to open; with no usable port there is
   // no selection to store.
-  for (std::size_t i = 0; i < channels_.size(); ++i) {
-    if (channels_[i].Enabled->isChecked() && !SelectedPort(channels_[i])) {
-      messages_.Error(QString::fromLatin1(ChannelText::NoPort).arg(i + 1));
+  if (enabled[0] && !ports[0])
+    return TPortChoice::NoPort1;
+  if (enabled[1] && !ports[1])
+    return TPortChoice::NoPort2;
+  if (enabled[0] && enabled[1] && ports[0] == ports[1])
+    return TPortChoice::SamePort;
+  return TPortChoice::Ok;
+}
+
+void TChannelDlg::OKBtnClick() {
+  const std::array<bool, 2> enabled = {channels_[0].Enabled->isChecked(),
+                                       channels_[1].Enabled->isChecked()};
+  switch (CheckPortChoice(enabled, {SelectedPort(channels_[0]), SelectedPort(channels_[1])})) {
+    case TPortChoice::NoPort1:
+      messages_.Error(QString::fromLatin1(ChannelText::NoPort).arg(1));
       return;
-    }
+    case TPortChoice::NoPort2:
+      messages_.Error(QString::fromLatin1(ChannelText::NoPort).arg(2));
+      return;
+    case TPortChoice::SamePort:
+      messages_.Error(QString::fromLatin1(ChannelText::SamePort));
+      FormActivate();  // the stored parameters show again
+      return;
+    case TPortChoice::Ok:
+      break;
   }
 
   TComparam& comparam = config_.Conf().Comparam;
   const TComparam before = comparam;
   for (std::size_t i = 0; i < channels_.size(); ++i)
     ControlsToEntry(channels_[i], comparam.Channel[i]);
-
-  const TComEntry& ch1 = comparam.Channel[0];
-  const TComEntry& ch2 = comparam.Channel[1];
-  if (ch1.Enabled && ch2.Enabled && ch1.Port == ch2.Port) {
-    messages_.Error(QString::fromLatin1(ChannelText::SamePort));
-    comparam = before;
-    FormActivate();
-    return;
-  }
-
   for (std::size_t i = 0; i < channels_.size(); ++i) {
     const TComEntry& now = comparam.Channel[i];
     if (!now.Enabled || now.Port != before.Channel[i].Port)

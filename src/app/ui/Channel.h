@@ -85,6 +85,13 @@ class TChannelDlg : public QDialog {
   std::array<TChannelControls, 2> channels_{};
 };
 
+enum class TPortChoice { Ok, NoPort1, NoPort2, SamePort };
+
+// Whether the dialog may take the channels' choices: an enabled channel needs
+// a selected port, and two enabled channels may not share one.
+TPortChoice CheckPortChoice(const std::array<bool, 2>& enabled,
+                            const std::array<std::optional<int>, 2>& ports);
+
 namespace ChannelText {
 inline constexpr const char* SamePort = "The two channels may not use the same COM port";
 // %1 is the channel number.

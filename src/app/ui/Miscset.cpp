@@ -144,24 +144,25 @@ void TMiscSettingsDlg::SetIntervalText(int value) {
       static_cast<int>(std::clamp<qsizetype>(text.size() - fromEnd, 0, text.size())));
 }
 
-int TMiscSettingsDlg::Step() const {
-  int step = 1;
-  for (int i = 0; i < rgMult->ItemIndex(); ++i)
-    step *= 10;
-  return step;
-}
-
-int TMiscSettingsDlg::ArrowBase() const {
-  return ParseNumber(ebAutoXmit->text()).value_or(config_.Conf().MiscInt.AutoXmitInterval.get());
-}
-
 // Either arrow lands inside the allowed range, also from a number outside it.
+int ArrowInterval(const QString& text, int stored, int multiplierIndex, bool up) {
+  int step = 1;
+  for (int i = 0; i < multiplierIndex; ++i)
+    step *= 10;
+  const int base = ParseNumber(text).value_or(stored);
+  return up ? std::clamp(base + step, 0, TMiscSettingsDlg::kMaxInterval)
+            : std::clamp(base - step, TMiscSettingsDlg::kMinArrowInterval,
+                         TMiscSettingsDlg::kMaxInterval);
+}
+
 void TMiscSettingsDlg::SpinButton1UpClick() {
-  SetIntervalText(std::clamp(ArrowBase() + Step(), 0, kMaxInterval));
+  SetIntervalText(ArrowInterval(ebAutoXmit->text(), config_.Conf().MiscInt.AutoXmitInterval,
+                                rgMult->ItemIndex(), true));
 }
 
 void TMiscSettingsDlg::SpinButton1DownClick() {
-  SetIntervalText(std::clamp(ArrowBase() - Step(), kMinArrowInterval, kMaxInterval));
+  SetIntervalText(ArrowInterval(ebAutoXmit->text(), config_.Conf().MiscInt.AutoXmitInterval,
+                                rgMult->ItemIndex(), false));
 }
 
 void TMiscSettingsDlg::OKBtnClick() {

@@ -65,6 +65,11 @@ class TMiscSettingsDlg : public QDialog {
   IMessageService& messages_;
 };
 
+// The interval an arrow of the interval edit makes of the edit's `text`
+// (the stored interval when it holds no number): one step of 10 to the
+// power of `multiplierIndex` up or down, kept within the allowed range.
+int ArrowInterval(const QString& text, int stored, int multiplierIndex, bool up);
+
 namespace MiscText {
 inline constexpr const char* IntervalRange = "Allowed interval is 0-60000 mS";
 }  // namespace MiscText

@@ -18,11 +18,22 @@ namespace {
 
 const QString kRangeMessage = QStringLiteral("Allowed interval is 0-60000 mS");
 
-// Types `text` into `edit` key by key, as the user would.
-void Type(QLineEdit* edit, const QString& text) {
-  for (const QChar c : text) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(edit, &press);
+TEST(IntervalArrows, StepByTheMultiplierAndLandWithinTheirLimits) {
+  struct Case {
+    const char* text;
+    int multiplier;  // 0: 1x .. 3: 1000x
+    bool up;
+    int result;
+  };
+  const Case cases[] = {
+      {"1500", 2, true, 1600},  {"1500", 2, false, 1400}, {"59500", 3, true, 60000},
+      {"700", 3, false, 100},   {"100", 0, false, 100},   {"0", 0, true, 1},
+      {"40", 1, false, 100},    {"99999", 3, false, 60000}, {"-5000", 3, true, 0},
+      {"", 2, true, 1600},      {"-", 2, false, 1400},  // no number: from the stored 1500
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ArrowInterval(QString::fromLatin1(c.text), 1500, c.multiplier, c.up), c.result)
+        << c.text << " " << c.multiplier << " " << c.up;
   }
 }
 
@@ -32,173 +43,83 @@ class MiscSettingsTest : public ::testing::Test {
     parts.config.SetDefaults();
     Misc().AutoXmitInterval = 1500;
     Flags().LogModemP = true;
-    Flags().LogModemS = false;
-    Flags().LocalEchoP = false;
     Flags().LocalEchoS = true;
     QObject::connect(&dlg, &QDialog::finished, [this](int result) { results.push_back(result); });
-    dlg.FormShow();
+    dlg.show();
   }
-
+  void TearDown() override { dlg.hide(); }
   TMiscInt& Misc() { return parts.config.Conf().MiscInt; }
   TMiscBool& Flags() { return parts.config.Conf().MiscBool; }
-  std::vector<QString> Messages() const { return parts.messages.Texts(); }
 
   test::ConfigFixtureParts parts;
   TMiscSettingsDlg dlg{parts.config, parts.messages};
   std::vector<int> results;
 };
 
-TEST_F(MiscSettingsTest, ShowingFillsTheControls) {
-  Misc().AutoXmitInterval = 250;
-  Flags().LogModemS = true;
-  dlg.show();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "250");
+// Each key as the user types it: a number in range is taken, one outside is
+// reported, a non-number brings back the stored interval, a leading zero goes.
+TEST_F(MiscSettingsTest, TypedKeysKeepTheEditANumberInRange) {
+  struct Case {
+    const char* before;
+    int cursor;
+    const char* typed;
+    const char* after;
+    int cursorAfter;
+    bool reported;
+  };
+  const Case cases[] = {
+      {"", 0, "0", "0", 1, false},         {"", 0, "70000", "70000", 5, true},
+      {"70000", 5, "1", "70000", 5, false},  // five characters at most
+      {"15", 2, "x", "1500", 4, false},    {"500", 0, "0", "500", 0, false},
+      {"500", 0, "02", "2500", 1, false},
+  };
+  for (const Case& c : cases) {
+    parts.messages.shown.clear();
+    dlg.ebAutoXmit->setText(QString::fromLatin1(c.before));
+    dlg.ebAutoXmit->setCursorPosition(c.cursor);
+    for (const char key : std::string_view(c.typed)) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar::fromLatin1(key)));
+      QApplication::sendEvent(dlg.ebAutoXmit, &press);
+    }
+    EXPECT_EQ(dlg.ebAutoXmit->text(), c.after) << c.before << " + " << c.typed;
+    EXPECT_EQ(dlg.ebAutoXmit->cursorPosition(), c.cursorAfter) << c.before << " + " << c.typed;
+    EXPECT_EQ(parts.messages.Texts(),
+              c.reported ? std::vector<QString>{kRangeMessage} : std::vector<QString>{});
+  }
+}
+
+TEST_F(MiscSettingsTest, ShowingFillsTheControlsAndOnlyOkStores) {
+  EXPECT_EQ(dlg.ebAutoXmit->text(), "1500");
   EXPECT_TRUE(dlg.cbLogMSC_P->isChecked());
-  EXPECT_TRUE(dlg.cbLogMSC_S->isChecked());
-  EXPECT_FALSE(dlg.cbLocalEcho_P->isChecked());
+  EXPECT_FALSE(dlg.cbLogMSC_S->isChecked());
   EXPECT_TRUE(dlg.cbLocalEcho_S->isChecked());
   EXPECT_EQ(dlg.rgMult->ItemIndex(), 2);  // 100x
-  dlg.hide();
-}
-
-TEST_F(MiscSettingsTest, ArrowsStepByTheMultiplierWithinTheirLimits) {
   dlg.SpinButton1Up->click();
   EXPECT_EQ(dlg.ebAutoXmit->text(), "1600");
-  dlg.SpinButton1Down->click();
-  dlg.SpinButton1Down->click();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "1400");
-
-  dlg.rgMult->SetItemIndex(3);  // 1000x
-  dlg.ebAutoXmit->setText("59500");
-  dlg.SpinButton1UpClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "60000");
-  dlg.SpinButton1UpClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "60000");
-  dlg.ebAutoXmit->setText("700");
-  dlg.SpinButton1DownClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "100");
-
-  dlg.rgMult->SetItemIndex(0);  // 1x
-  dlg.SpinButton1DownClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "100");
-  dlg.ebAutoXmit->setText("0");
-  dlg.SpinButton1UpClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "1");
-
-  dlg.rgMult->SetItemIndex(1);  // 10x
-  dlg.ebAutoXmit->setText("40");
-  dlg.SpinButton1DownClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "100");
-
-  EXPECT_TRUE(Messages().empty());
-  EXPECT_EQ(Misc().AutoXmitInterval.get(), 1500);  // only OK stores
-}
-
-TEST_F(MiscSettingsTest, ArrowsStartFromTheStoredIntervalWithoutANumber) {
-  dlg.ebAutoXmit->clear();
-  dlg.SpinButton1UpClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "1600");
-  dlg.ebAutoXmit->setText("-");
-  dlg.SpinButton1DownClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "1400");
-}
-
-TEST_F(MiscSettingsTest, ArrowsFromANumberOutsideTheRangeLandInsideIt) {
-  dlg.rgMult->SetItemIndex(3);
-  dlg.ebAutoXmit->setText("99999");
-  dlg.SpinButton1DownClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "60000");
-  dlg.ebAutoXmit->setText("-5000");
-  dlg.SpinButton1UpClick();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "0");
-}
-
-TEST_F(MiscSettingsTest, TypedNumbersInRangeAreTakenAndOthersReported) {
-  dlg.ebAutoXmit->clear();
-  Type(dlg.ebAutoXmit, "0");
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "0");
-  EXPECT_TRUE(Messages().empty());
-
-  dlg.ebAutoXmit->clear();
-  Type(dlg.ebAutoXmit, "70000");
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "70000");
-  EXPECT_EQ(Messages(), std::vector<QString>{kRangeMessage});
-
-  // At most five characters.
-  Type(dlg.ebAutoXmit, "1");
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "70000");
-}
-
-TEST_F(MiscSettingsTest, TypedNonNumberIsReplacedByTheStoredInterval) {
-  dlg.ebAutoXmit->setText("15");
-  dlg.ebAutoXmit->setCursorPosition(2);
-  Type(dlg.ebAutoXmit, "x");
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "1500");
-  EXPECT_EQ(dlg.ebAutoXmit->cursorPosition(), 4);
-  EXPECT_TRUE(Messages().empty());
-}
-
-TEST_F(MiscSettingsTest, TypedLeadingZeroIsDroppedAndTheCursorStaysInFront) {
-  dlg.ebAutoXmit->setText("500");
-  dlg.ebAutoXmit->setCursorPosition(0);
-  Type(dlg.ebAutoXmit, "0");
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "500");
-  EXPECT_EQ(dlg.ebAutoXmit->cursorPosition(), 0);
-  Type(dlg.ebAutoXmit, "2");
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "2500");
-  EXPECT_EQ(dlg.ebAutoXmit->cursorPosition(), 1);
-}
-
-TEST_F(MiscSettingsTest, OkStoresTheIntervalAndTheFlags) {
-  dlg.ebAutoXmit->setText("0");
-  dlg.cbLogMSC_P->setChecked(false);
   dlg.cbLogMSC_S->setChecked(true);
-  dlg.cbLocalEcho_P->setChecked(true);
-  dlg.cbLocalEcho_S->setChecked(false);
-  dlg.OKBtn->click();
-  EXPECT_EQ(results, std::vector<int>{QDialog::Accepted});
-  EXPECT_EQ(Misc().AutoXmitInterval.get(), 0);
-  EXPECT_FALSE(Flags().LogModemP);
-  EXPECT_TRUE(Flags().LogModemS);
-  EXPECT_TRUE(Flags().LocalEchoP);
-  EXPECT_FALSE(Flags().LocalEchoS);
-  EXPECT_TRUE(Messages().empty());
-}
+  dlg.CancelBtn->click();
+  EXPECT_EQ(Misc().AutoXmitInterval.get(), 1500);
+  EXPECT_FALSE(Flags().LogModemS);
 
-TEST_F(MiscSettingsTest, OkWithAnEmptyEditStoresOne) {
-  dlg.ebAutoXmit->clear();
+  dlg.show();
+  dlg.ebAutoXmit->clear();  // an empty edit stores 1
+  dlg.cbLogMSC_P->setChecked(false);
+  dlg.cbLocalEcho_P->setChecked(true);
   dlg.OKBtn->click();
-  EXPECT_EQ(dlg.ebAutoXmit->text(), "1");
+  EXPECT_EQ(results, (std::vector<int>{QDialog::Rejected, QDialog::Accepted}));
   EXPECT_EQ(Misc().AutoXmitInterval.get(), 1);
-  EXPECT_EQ(results, std::vector<int>{QDialog::Accepted});
+  EXPECT_FALSE(Flags().LogModemP);
+  EXPECT_TRUE(Flags().LocalEchoP);
 }
 
 TEST_F(MiscSettingsTest, OkOutOfRangeStaysOpenButKeepsTheStoredFlags) {
   dlg.ebAutoXmit->setText("99999");
   dlg.cbLogMSC_P->setChecked(false);
-  dlg.cbLocalEcho_P->setChecked(true);
   dlg.OKBtn->click();
-  EXPECT_EQ(Messages(), std::vector<QString>{kRangeMessage});
+  EXPECT_EQ(parts.messages.Texts(), std::vector<QString>{kRangeMessage});
   EXPECT_TRUE(results.empty());
   EXPECT_EQ(Misc().AutoXmitInterval.get(), 1500);
   EXPECT_FALSE(Flags().LogModemP);
-  EXPECT_TRUE(Flags().LocalEchoP);
-
-  dlg.CancelBtn->click();
-  EXPECT_EQ(results, std::vector<int>{QDialog::Rejected});
-  EXPECT_FALSE(Flags().LogModemP);
-  EXPECT_EQ(Misc().AutoXmitInterval.get(), 1500);
-}
-
-TEST_F(MiscSettingsTest, CancelLeavesTheSettings) {
-  dlg.ebAutoXmit->setText("300");
-  dlg.cbLogMSC_S->setChecked(true);
-  dlg.cbLocalEcho_S->setChecked(false);
-  dlg.CancelBtn->click();
-  EXPECT_EQ(results, std::vector<int>{QDialog::Rejected});
-  EXPECT_EQ(Misc().AutoXmitInterval.get(), 1500);
-  EXPECT_FALSE(Flags().LogModemS);
-  EXPECT_TRUE(Flags().LocalEchoS);
 }
 
 }  // namespace

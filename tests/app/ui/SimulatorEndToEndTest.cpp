@@ -49,9 +49,9 @@ std::vector<std::string> Decoded(const QByteArray& bytes, int channel) {
   parts.config.SetDefaults();
   TColorConsoleBuffer console;
   TBufferConsoleOutput output(console);
-  test::FakeApp app;
+  test::RecordingChannels channels;
   test::RecordingLogText log;
-  TProtocol_Ruvo94 decoder(parts.config.Conf(), output, app, log);
+  TProtocol_Ruvo94 decoder(parts.config.Conf(), output, channels, log);
   for (char byte : bytes)
     decoder.RuvoReceiveByte(channel, static_cast<std::uint8_t>(byte));
   return Lines(log.file);
@@ -84,10 +84,10 @@ class SimulatorEndToEnd : public testing::Test {
 TEST_F(SimulatorEndToEnd, TheWindowDecodesTheSimulatedLinkAndItsFaults) {
   // A configuration in Protocol mode on COM1 and COM2, logging to a text file.
   test::ConfigFixtureParts parts;
-  parts.host.presentPorts = {1, 2};
   parts.config.SetDefaults();
   TConf& conf = parts.config.Conf();
-  ASSERT_TRUE(conf.Comparam.Channel[0].Enabled && conf.Comparam.Channel[1].Enabled);
+  conf.Comparam.Channel[0].Enabled = true;  // on COM1
+  conf.Comparam.Channel[1].Enabled = true;  // on COM2
   conf.DisplayMode = static_cast<std::uint8_t>(TDisplayMode::Protocol);
   conf.Protocol.Selected = static_cast<std::uint8_t>(TProtocolId::Ruvo94);
   conf.Log.LogToFile = true;
@@ -115,8 +115,9 @@ TEST_F(SimulatorEndToEnd, TheWindowDecodesTheSimulatedLinkAndItsFaults) {
   form_ = std::make_unique<TKLVAppForm>(setup);
   form_->show();
   ASSERT_TRUE(RunUntil([&] { return form_->Started(); }));
-  ASSERT_TRUE(form_->ChannelAvailable(0) && form_->ChannelAvailable(1)) << messages_.Texts().size();
-  EXPECT_EQ(form_->CurrentDisplayMode(), TDisplayMode::Protocol);
+  ASSERT_TRUE(form_->Channels().ChannelAvailable(0) && form_->Channels().ChannelAvailable(1))
+      << messages_.Texts().size();
+  EXPECT_EQ(form_->DisplayCommands().CurrentDisplayMode(), TDisplayMode::Protocol);
 
   // Every line the decoder makes of what the simulator sent on each port
   // shows up in the window's log; the two channels interleave as they came.
