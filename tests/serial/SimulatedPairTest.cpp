@@ -51,6 +51,32 @@ class SerialSim : public ::testing::Test {
   TComPort b_;
 };
 
+// The simulated device hands over whatever it holds, so unlike a pseudo-
+// terminal its reads end anywhere in the input ring, across its end too.
+TEST_F(SerialSim, BulkDataCrossesBothWaysIntact) {
+  const std::vector<std::uint8_t> data[2] = {RandomBytes(200000, 21), RandomBytes(150000, 22)};
+  TComPort* ports[2] = {&a_, &b_};
+  std::vector<std::uint8_t> got[2];
+  std::size_t sent[2] = {};
+  for (int i : {0, 1}) {
+    QObject::connect(ports[i], &TComPort::OnTriggerAvail, ports[i], [&got, i](TComPort* p, int n) {
+      for (int k = 0; k < n; ++k)
+        got[1 - i].push_back(p->ReadByte());
+    });
+  }
+  OpenBoth();
+  ASSERT_TRUE(RunUntil([&] {
+    for (int i : {0, 1}) {
+      const auto n = std::min<std::size_t>(static_cast<std::size_t>(ports[i]->OutputRoom()),
+                                           data[i].size() - sent[i]);
+      ports[i]->WriteBytes({reinterpret_cast<const char*>(data[i].data() + sent[i]), n});
+      sent[i] += n;
+    }
+    return got[0].size() >= data[0].size() && got[1].size() >= data[1].size();
+  }));
+  EXPECT_TRUE(got[0] == data[0] && got[1] == data[1]);
+}
+
 TEST_F(SerialSim, ModemTriggerFiresOnceUntilArmedAgainAndRingOnItsTrailingEdge) {
   OpenBoth();
   int fired = 0;
