@@ -13,12 +13,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "app/ConfigTestSupport.h"
 #include "sim/Devices.h"
@@ -31,55 +31,32 @@ namespace {
 // Only guards against a hang; nothing is asserted about the time taken.
 constexpr int kDeadlineMs = 30000;
 
-class Sim {
+class Sim : public QProcess {
  public:
-  explicit Sim(const QStringList& args) {
-    process.setProgram(QStringLiteral(KLV_SIM_PATH));
-    process.setArguments(args);
-    process.start();
-  }
-  ~Sim() {
-    if (process.state() != QProcess::NotRunning) {
-      process.kill();
-      process.waitForFinished(kDeadlineMs);
-    }
+  explicit Sim(const QStringList& args) { start(QStringLiteral(KLV_SIM_PATH), args); }
+  ~Sim() override {
+    kill();
+    waitForFinished(kDeadlineMs);
   }
 
   // Waits for the line "ready"; false when the program ended first.
   bool WaitReady() {
     QDeadlineTimer deadline(kDeadlineMs);
     while (!out.contains("\nready\n") && !out.startsWith("ready\n")) {
-      if (deadline.hasExpired() ||
-          (process.state() == QProcess::NotRunning && process.bytesAvailable() == 0))
+      if (deadline.hasExpired() || (state() == NotRunning && bytesAvailable() == 0))
         return false;
-      process.waitForReadyRead(100);
-      out += process.readAllStandardOutput();
+      waitForReadyRead(100);
+      out += readAllStandardOutput();
     }
     return true;
   }
 
-  // COM number -> the pseudo-terminal its line names.
-  std::map<int, QString> Ports() const {
-    std::map<int, QString> ports;
-    static const QRegularExpression line(QStringLiteral("^COM(\\d+) (/dev/pts/\\d+) \\S.*$"),
-                                         QRegularExpression::MultilineOption);
-    for (auto it = line.globalMatch(QString::fromUtf8(out)); it.hasNext();) {
-      const auto match = it.next();
-      ports[match.captured(1).toInt()] = match.captured(2);
-    }
-    return ports;
+  // Ends the program with `signal` and tells whether it ended cleanly.
+  bool StopCleanly(int signal) {
+    ::kill(static_cast<pid_t>(processId()), signal);
+    return waitForFinished(kDeadlineMs) && exitStatus() == NormalExit && exitCode() == 0;
   }
 
-  // Ends the program with `signal`; false when it did not end.
-  bool Stop(int signal) {
-    ::kill(static_cast<pid_t>(process.processId()), signal);
-    return process.waitForFinished(kDeadlineMs);
-  }
-
-  // Runs a program that is expected to end by itself.
-  bool Finish() { return process.waitForFinished(kDeadlineMs); }
-
-  QProcess process;
   QByteArray out;
 };
 
@@ -87,41 +64,27 @@ class Sim {
 class Port {
  public:
   explicit Port(const QString& path)
-      : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
-  ~Port() {
-    if (fd_ >= 0)
-      ::close(fd_);
-  }
-  bool IsOpen() const { return fd_ >= 0; }
+      : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY)) {}
+  ~Port() { ::close(fd_); }
 
-  // Whether the line is raw as it stands: no echo, no line editing, no
-  // translation either way.
+  // Whether the line is raw as the program left it: no echo, no line
+  // editing, no translation either way.
   bool IsRaw() const {
     termios t{};
     return ::tcgetattr(fd_, &t) == 0 && (t.c_lflag & (ECHO | ICANON | ISIG)) == 0 &&
            (t.c_iflag & (ICRNL | IXON | ISTRIP)) == 0 && (t.c_oflag & OPOST) == 0;
-  }
-  void MakeRaw() {
-    termios t{};
-    ::tcgetattr(fd_, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(fd_, TCSANOW, &t);
   }
 
   // Reads until `done` holds for all received so far; false at the deadline.
   bool ReadUntil(const std::function<bool(const std::string&)>& done) {
     QDeadlineTimer deadline(kDeadlineMs);
     char buffer[4096];
-    while (!done(received)) {
-      if (deadline.hasExpired())
-        return false;
+    while (!done(received) && !deadline.hasExpired()) {
       pollfd p{fd_, POLLIN, 0};
-      ::poll(&p, 1, 100);
-      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-      if (n > 0)
-        received.append(buffer, static_cast<std::size_t>(n));
+      const ssize_t n = ::poll(&p, 1, 100) > 0 ? ::read(fd_, buffer, sizeof buffer) : 0;
+      received.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
     }
-    return true;
+    return done(received);
   }
   bool ReadAtLeast(std::size_t count) {
     return ReadUntil([count](const std::string& r) { return r.size() >= count; });
@@ -130,20 +93,9 @@ class Port {
     return ReadUntil([&text](const std::string& r) { return r.find(text) != std::string::npos; });
   }
 
+  // The device reads all the time: a blocking write does not stay blocked.
   bool Write(std::string_view bytes) {
-    QDeadlineTimer deadline(kDeadlineMs);
-    while (!bytes.empty()) {
-      if (deadline.hasExpired())
-        return false;
-      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n > 0) {
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-      } else {
-        pollfd p{fd_, POLLOUT, 0};
-        ::poll(&p, 1, 100);
-      }
-    }
-    return true;
+    return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   }
 
   std::string received;
@@ -154,9 +106,7 @@ class Port {
 
 std::string ReadFile(const QString& path) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return "(cannot read " + path.toStdString() + ")";
-  return file.readAll().toStdString();
+  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "(cannot read)";
 }
 
 std::string FloodBytes(std::uint64_t seed, TByteSet set, std::size_t count) {
@@ -173,6 +123,10 @@ std::size_t Count(const std::string& text, const std::string& what) {
   return count;
 }
 
+QStringList Entries(const QString& dir) {
+  return QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+}
+
 TEST(SimProgram, EveryDeviceServesItsPortAndTheTranscriptsHoldWhatWasSent) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -181,25 +135,24 @@ TEST(SimProgram, EveryDeviceServesItsPortAndTheTranscriptsHoldWhatWasSent) {
   const QString config = dir.filePath("Demo.klv");
   Sim sim({"--ports-dir", ports, "--ruvo", "1,2", "--text", "3", "--echo", "4", "--flood",
            "5:7:low", "--frames", "20", "--transcript", transcripts, "--demo-config", config});
-  ASSERT_TRUE(sim.WaitReady()) << sim.out.toStdString()
-                               << sim.process.readAllStandardError().toStdString();
-  const std::map<int, QString> devices = sim.Ports();
-  ASSERT_EQ(devices.size(), 5u) << sim.out.toStdString();
+  ASSERT_TRUE(sim.WaitReady()) << sim.readAllStandardError().data();
+  ASSERT_EQ(Entries(ports), QStringList({"COM1", "COM2", "COM3", "COM4", "COM5"}));
   std::map<int, std::unique_ptr<Port>> port;
-  for (const auto& [com, device] : devices) {
+  for (int com = 1; com <= 5; ++com) {
+    // Each port is listed with its pseudo-terminal, and linked to it.
     const QString link = ports + "/COM" + QString::number(com);
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), device) << link.toStdString();
+    const QString listed =
+        QStringLiteral("COM%1 %2 ").arg(com).arg(QFileInfo(link).symLinkTarget());
+    EXPECT_TRUE(listed.contains("/dev/pts/") && sim.out.contains(listed.toUtf8()))
+        << sim.out.data();
     port[com] = std::make_unique<Port>(link);
-    ASSERT_TRUE(port[com]->IsOpen()) << com;
     EXPECT_TRUE(port[com]->IsRaw()) << "COM" << com << " is raw before anyone sets it up";
-    port[com]->MakeRaw();
   }
 
   // The text device answers a line (CR LF is one line end).
   ASSERT_TRUE(port[3]->Write("hello sim\r\n"));
   ASSERT_TRUE(port[3]->ReadUntilContains("Received: hello sim\r\n")) << port[3]->received;
   EXPECT_EQ(port[3]->received.rfind(TTextDevice::Line(1), 0), 0u) << port[3]->received;
-
   // The echo sends every byte value back unchanged.
   std::string pattern;
   for (int i = 0; i < 3000; ++i)
@@ -207,12 +160,9 @@ TEST(SimProgram, EveryDeviceServesItsPortAndTheTranscriptsHoldWhatWasSent) {
   ASSERT_TRUE(port[4]->Write(pattern));
   ASSERT_TRUE(port[4]->ReadAtLeast(pattern.size()));
   EXPECT_EQ(port[4]->received, pattern);
-
   // The flood is the seeded stream of low bytes, nothing lost.
-  constexpr std::size_t kFlood = 300000;
-  ASSERT_TRUE(port[5]->ReadAtLeast(kFlood));
+  ASSERT_TRUE(port[5]->ReadAtLeast(300000));
   EXPECT_TRUE(port[5]->received == FloodBytes(7, TByteSet::Low, port[5]->received.size()));
-
   // The Ruvo-94 link: the polls and answers of the default seed and rate.
   TRuvoGenerator generator(1, 0.05);
   std::string polls, answers;
@@ -235,20 +185,15 @@ TEST(SimProgram, EveryDeviceServesItsPortAndTheTranscriptsHoldWhatWasSent) {
   ASSERT_TRUE(port[3]->ReadUntilContains(TTextDevice::Line(lines + 2)));
   EXPECT_EQ(Count(port[3]->received, "Received: "), 2u) << port[3]->received;
 
-  ASSERT_TRUE(sim.Stop(SIGTERM));
-  EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(sim.process.exitCode(), 0);
-  EXPECT_TRUE(
-      QDir(ports).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty())
-      << "the links are gone";
-
+  ASSERT_TRUE(sim.StopCleanly(SIGTERM));
+  EXPECT_TRUE(Entries(ports).isEmpty()) << "the links are gone";
   EXPECT_EQ(ReadFile(transcripts + "/COM1.bin"), polls) << "20 polls and no more";
   EXPECT_EQ(ReadFile(transcripts + "/COM2.bin"), answers);
   EXPECT_EQ(ReadFile(transcripts + "/COM3.bin").rfind(port[3]->received, 0), 0u);
   EXPECT_EQ(ReadFile(transcripts + "/COM4.bin"), pattern);
   // The flood went on into the pseudo-terminal after the reading stopped.
   const std::string flood = ReadFile(transcripts + "/COM5.bin");
-  EXPECT_GE(flood.size(), kFlood);
+  EXPECT_GE(flood.size(), port[5]->received.size());
   EXPECT_TRUE(flood == FloodBytes(7, TByteSet::Low, flood.size()));
 
   // The analyser's configuration for the link: channel 1 on the polls,
@@ -258,12 +203,10 @@ TEST(SimProgram, EveryDeviceServesItsPortAndTheTranscriptsHoldWhatWasSent) {
   ASSERT_TRUE(parts.config.LoadConfig());
   EXPECT_TRUE(parts.messages.shown.empty());
   const TConf& conf = parts.config.Conf();
-  for (std::size_t channel : {0u, 1u}) {
-    const TComEntry& entry = conf.Comparam.Channel[channel];
-    EXPECT_TRUE(entry.Enabled) << channel;
-    EXPECT_EQ(entry.Port, channel + 1);
-    ASSERT_LT(entry.BaudIndex.get(), BaudTable.size());
-    EXPECT_EQ(BaudTable[entry.BaudIndex.get()], 115200) << channel;
+  for (const int channel : {0, 1}) {
+    const TComEntry& entry = conf.Comparam.Channel[static_cast<std::size_t>(channel)];
+    EXPECT_EQ(std::tuple(bool(entry.Enabled), int(entry.Port), BaudTable.at(entry.BaudIndex.get())),
+              std::tuple(true, channel + 1, 115200));
   }
   EXPECT_EQ(conf.DisplayMode, static_cast<std::uint8_t>(TDisplayMode::Protocol));
   EXPECT_EQ(conf.Protocol.Selected, static_cast<std::uint8_t>(TProtocolId::Ruvo94));
@@ -275,76 +218,56 @@ TEST(SimProgram, EveryDeviceServesItsPortAndTheTranscriptsHoldWhatWasSent) {
 TEST(SimProgram, InterruptAndHangUpEndItAndRemoveOnlyItsOwnLinks) {
   for (const int signal : {SIGINT, SIGHUP}) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     Sim sim({"--ports-dir", dir.path(), "--echo", "1", "--echo", "2"});
     ASSERT_TRUE(sim.WaitReady()) << signal;
-    const QString mine = dir.filePath("COM1"), replaced = dir.filePath("COM2");
-    ASSERT_TRUE(QFile::remove(replaced));
-    ASSERT_TRUE(QFile::link("/dev/null", replaced));
-
-    ASSERT_TRUE(sim.Stop(signal)) << signal;
-    EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit) << signal;
-    EXPECT_EQ(sim.process.exitCode(), 0) << signal;
-    EXPECT_FALSE(QFileInfo(mine).isSymLink()) << signal;
+    const QString replaced = dir.filePath("COM2");
+    ASSERT_TRUE(QFile::remove(replaced) && QFile::link("/dev/null", replaced));
+    ASSERT_TRUE(sim.StopCleanly(signal)) << signal;
+    EXPECT_EQ(Entries(dir.path()), QStringList{"COM2"}) << signal;
     EXPECT_EQ(QFileInfo(replaced).symLinkTarget(), "/dev/null") << signal;
   }
 }
 
-TEST(SimProgram, AnExistingComEntryIsNeverReplaced) {
-  for (const bool asLink : {false, true}) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString entry = dir.filePath("COM2");
-    if (asLink) {
-      ASSERT_TRUE(QFile::link(dir.filePath("gone"), entry));  // a dangling link counts too
-    } else {
-      QFile file(entry);
-      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-      file.write("someone else's");
-    }
-    Sim sim({"--ports-dir", dir.path(), "--echo", "1", "--ruvo", "2,3"});
-    ASSERT_TRUE(sim.Finish());
-    EXPECT_EQ(sim.process.exitCode(), 2);
-    const QString error = QString::fromUtf8(sim.process.readAllStandardError());
-    EXPECT_TRUE(error.contains(entry)) << error.toStdString();
-    EXPECT_FALSE(sim.process.readAllStandardOutput().contains("ready"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
-              QStringList{"COM2"})
-        << "nothing else was created";
-    if (asLink) {
-      EXPECT_EQ(QFileInfo(entry).symLinkTarget(), dir.filePath("gone"));
-    } else {
-      EXPECT_EQ(ReadFile(entry), "someone else's");
-    }
-  }
-}
-
+// Each mistake ends the program with status 2 and one line naming what is
+// wrong, before it sets anything up; nothing found in the ports directory
+// is replaced.
 TEST(SimProgram, ErrorsExitWithStatusTwoAndOneLineSayingWhy) {
   QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  {
-    const QString config = dir.filePath("missing/Demo.klv");
-    Sim sim({"--ports-dir", dir.filePath("ports"), "--ruvo", "1,2", "--demo-config", config});
-    ASSERT_TRUE(sim.Finish());
-    EXPECT_EQ(sim.process.exitCode(), 2);
-    const QString error = QString::fromUtf8(sim.process.readAllStandardError());
-    EXPECT_TRUE(error.contains(config)) << error.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("ports/COM1"))) << "no port was set up";
-  }
-  {
-    Sim sim({"--ports-dir", dir.filePath("ports"), "--ruvo", "1,1"});
-    ASSERT_TRUE(sim.Finish());
-    EXPECT_EQ(sim.process.exitCode(), 2);
-    const QByteArray error = sim.process.readAllStandardError();
-    EXPECT_TRUE(error.contains("--ruvo 1,1")) << error.toStdString();
+  const QString ports = dir.filePath("ports"), entry = ports + "/COM2";
+  const QString config = dir.filePath("missing/Demo.klv");
+  const struct {
+    std::function<void()> setUp;
+    QStringList args;
+    QString says;
+  } cases[] = {
+      {[] {}, {"--ruvo", "1,1"}, "--ruvo 1,1"},
+      {[] {}, {"--ruvo", "1,2", "--demo-config", config}, config},
+      {[&] { EXPECT_TRUE(QFile::link(dir.filePath("gone"), entry)); },
+       {"--echo", "1", "--ruvo", "2,3"},
+       entry},
+      {[&] {
+         QFile file(entry);
+         EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write("someone else's") > 0);
+       },
+       {"--echo", "1", "--ruvo", "2,3"},
+       entry},
+  };
+  const auto entries = [&] {
+    return std::tuple(Entries(ports), QFileInfo(entry).symLinkTarget(), ReadFile(entry));
+  };
+  for (const auto& c : cases) {
+    QDir(ports).removeRecursively();
+    QDir().mkpath(ports);
+    c.setUp();
+    const auto before = entries();
+    Sim sim(QStringList{"--ports-dir", ports} + c.args);
+    ASSERT_TRUE(sim.waitForFinished(kDeadlineMs)) << c.says.toStdString();
+    EXPECT_EQ(sim.exitCode(), 2) << c.says.toStdString();
+    const QString error = QString::fromUtf8(sim.readAllStandardError());
+    EXPECT_TRUE(error.contains(c.says)) << error.toStdString();
     EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
-    EXPECT_TRUE(sim.process.readAllStandardOutput().isEmpty());
-  }
-  {
-    Sim sim({"--help"});
-    ASSERT_TRUE(sim.Finish());
-    EXPECT_EQ(sim.process.exitCode(), 0);
-    EXPECT_TRUE(sim.process.readAllStandardOutput().contains("Example:"));
+    EXPECT_FALSE(sim.readAllStandardOutput().contains("ready"));
+    EXPECT_EQ(entries(), before) << "nothing was created or replaced";
   }
 }
 
