@@ -248,24 +248,26 @@ TEST_F(LogEngineTest, TextReachesTheFileWithinTheFlushIntervalAndAFinishedLineAt
 
 // ---------------------------------------------------------------- failures while open
 
-TEST_F(LogEngineTest, DeletedLogFileIsReportedOnceAndStopsTheLog) {
-  ASSERT_TRUE(TurnOn(Path(QStringLiteral("KLV.Log"))));
-  ASSERT_TRUE(QFile::remove(Path(QStringLiteral("KLV.Log"))));
-  engine_->LogText("after removal", 0, true, true);
-  time_.Advance(TLogEngine::kFlushIntervalMs - 1);
-  EXPECT_TRUE(engine_->FileLogOpen());
-  time_.Advance(1);  // the once-a-second check
-  ExpectStoppedOnce(QStringLiteral("> was deleted or renamed while the log was open."));
-}
-
-// As log rotation does it, without new data: renamed, and a new file takes the name.
-TEST_F(LogEngineTest, ReplacedLogFileIsReportedOnceAndStopsTheLog) {
+// Removed, or renamed and replaced by a new file as log rotation does it:
+// the once-a-second check notices, with or without new data.
+TEST_F(LogEngineTest, DeletedOrReplacedLogFileIsReportedOnceAndStopsTheLog) {
   const QString path = Path(QStringLiteral("KLV.Log"));
-  ASSERT_TRUE(TurnOn(path));
-  ASSERT_TRUE(QFile::rename(path, Path(QStringLiteral("moved.log"))));
-  WriteAll(path, "new file");
-  time_.Advance(TLogEngine::kFlushIntervalMs);
-  ExpectStoppedOnce(QStringLiteral("> was deleted or renamed while the log was open."));
+  for (const bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "replaced" : "deleted");
+    fileStops_ = 0;
+    ASSERT_TRUE(TurnOn(path));
+    if (replaced) {
+      ASSERT_TRUE(QFile::rename(path, Path(QStringLiteral("moved.log"))));
+      WriteAll(path, "new file");
+    } else {
+      ASSERT_TRUE(QFile::remove(path));
+      engine_->LogText("after removal", 0, true, true);
+    }
+    time_.Advance(TLogEngine::kFlushIntervalMs - 1);
+    EXPECT_TRUE(engine_->FileLogOpen());
+    time_.Advance(1);
+    ExpectStoppedOnce(QStringLiteral("> was deleted or renamed while the log was open."));
+  }
   EXPECT_EQ(ReadAll(path), "new file");
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -74,9 +73,7 @@ TEST(PrinterDevice, PrinterLogBecomesAPdfFile) {
   for (QString& line : printed)
     line = line.simplified();
   printed.removeAll(QString());
-  const QLocale locale = QLocale::system();
-  const QString stamp = locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                        locale.toString(now.time(), QLocale::LongFormat);
+  const QString stamp = LogDateTimeText(now);
   ASSERT_GE(printed.size(), 205) << text.toStdString();
   EXPECT_EQ(printed.front(), QStringLiteral("KLV V3.02 Printer log opened: ") + stamp);
   EXPECT_EQ(printed.mid(1, 200), lines);
