@@ -96,8 +96,8 @@ TEST(ConsoleModel, WritesLikeATerminal) {
 // The same stream written whole and split at every position ends the same.
 TEST(ConsoleModelSplit, ChunkSplitsDoNotChangeTheResult) {
   std::string text = "Hello\r\nworld\bX\a\x01\x1B[2J\ttab\n";
-  text += std::string(150, 'w');  // wraps on a 40-column console
-  text += "\r\n\r\nend\x7F\xC4";
+  text += std::string(150, 'w');                         // wraps on a 40-column console
+  text += "\r\n\r\nend\x7F\xC4" + std::string(35, 'e');  // ends on the last column
   const auto run = [&](std::size_t split) {
     auto console = std::make_unique<TColorConsoleBuffer>();
     console->SetSize(40, 6);  // small enough to scroll
