@@ -355,6 +355,22 @@ void PosixSerialDevice::Shutdown() {
 // ---------------------------------------------------------------------------
 // Provider
 
+namespace {
+
+// For an entry of the ports directory that is a link to nothing (most often
+// an adapter that is unplugged): where it leads. Empty for any other reason.
+QString UnpluggedReason(const PortsDirectory& directory, int comNumber) {
+  if (comNumber < 1 || comNumber > PortsDirectory::MaxPorts || !QFileInfo(directory.Path()).isDir())
+    return {};
+  const QFileInfo entry(directory.Path() + "/" + ComName(comNumber));
+  if (!entry.isSymLink() || entry.exists())
+    return {};
+  return QStringLiteral("%1 leads to %2, which is not present (is the adapter plugged in?)")
+      .arg(entry.filePath(), entry.symLinkTarget());
+}
+
+}  // namespace
+
 PosixDeviceProvider::PosixDeviceProvider(PortsDirectory directory)
     : directory_(std::move(directory)) {}
 
@@ -363,7 +379,9 @@ PortProbeResult PosixDeviceProvider::Probe(int comNumber) {
   if (!path) {
     PortProbeResult r;
     r.Outcome = PortProbe::Missing;
-    r.Reason = QStringLiteral("%1 has no device").arg(ComName(comNumber));
+    r.Reason = UnpluggedReason(directory_, comNumber);
+    if (r.Reason.isEmpty())
+      r.Reason = QStringLiteral("%1 has no device").arg(ComName(comNumber));
     return r;
   }
   const PosixSerialDevice::OpenResult opened = PosixSerialDevice::OpenExclusive(*path);
@@ -375,10 +393,12 @@ PortProbeResult PosixDeviceProvider::Probe(int comNumber) {
 std::unique_ptr<ISerialDevice> PosixDeviceProvider::Open(int comNumber) {
   const std::optional<QString> path = directory_.DevicePath(comNumber);
   if (!path) {
-    const QString where =
-        QFileInfo(directory_.Path()).isDir()
-            ? QStringLiteral("no entry %1 in %2").arg(ComName(comNumber), directory_.Path())
-            : QStringLiteral("no serial device for this number");
+    QString where = UnpluggedReason(directory_, comNumber);
+    if (where.isEmpty()) {
+      where = QFileInfo(directory_.Path()).isDir()
+                  ? QStringLiteral("no entry %1 in %2").arg(ComName(comNumber), directory_.Path())
+                  : QStringLiteral("no serial device for this number");
+    }
     throw EComPortError(EComPortError::Kind::OpenFailed,
                         QStringLiteral("%1: cannot open: %2").arg(ComName(comNumber), where));
   }

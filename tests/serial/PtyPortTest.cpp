@@ -133,6 +133,7 @@ TEST_F(SerialPtyPort, OpenFailuresNamePortDeviceAndReason) {
   QFile plain(ports_.Path() + "/plain");
   ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
   plain.close();
+  ports_.Link(3, ports_.Path() + "/unplugged");
   ports_.Link(4, plain.fileName());
   TComPort holder;  // holds COM1 exclusively
   holder.SetDeviceProvider(&ports_.Provider());
@@ -144,6 +145,7 @@ TEST_F(SerialPtyPort, OpenFailuresNamePortDeviceAndReason) {
     PortProbe probe;
   } cases[] = {
       {2, {"COM2", "no entry COM2 in " + ports_.Path()}, PortProbe::Missing},
+      {3, {"COM3", ports_.Path() + "/unplugged, which is not present"}, PortProbe::Missing},
       {4, {"COM4", plain.fileName(), "not a serial device"}, PortProbe::Failed},
       {1, {"COM1", pty_.Slave(), "in use"}, PortProbe::Busy},
   };
@@ -160,6 +162,7 @@ TEST_F(SerialPtyPort, OpenFailuresNamePortDeviceAndReason) {
     EXPECT_FALSE(port_.Open());
     EXPECT_EQ(ports_.Provider().Probe(c.com).Outcome, c.probe) << int(c.com);
   }
+  EXPECT_TRUE(ports_.Provider().Probe(3).Reason.contains("/unplugged, which is not present"));
 
   // A port in use counts as available only while ports in use are counted.
   DefaultProviderGuard guard(&ports_.Provider());
