@@ -69,8 +69,6 @@ class LogEngineTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    savedCurrent_ = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir_.path()));
     SetLogDefaults(settings_);
     engine_ = std::make_unique<TLogEngine>(settings_, format_, messages_, printer_);
     engine_->SetClock([this] { return now_; });
@@ -78,11 +76,6 @@ class LogEngineTest : public testing::Test {
     engine_->SetRescueDirectory(Path(QStringLiteral("rescue")));
     QObject::connect(engine_.get(), &TLogEngine::FileLogStopped, [this] { ++fileStops_; });
     QObject::connect(engine_.get(), &TLogEngine::PrinterLogStopped, [this] { ++printerStops_; });
-    engine_->LoadLogSettings();
-  }
-  void TearDown() override {
-    engine_.reset();
-    QDir::setCurrent(savedCurrent_);
   }
 
   // What the main window does when the user switches the file log.
@@ -123,7 +116,6 @@ class LogEngineTest : public testing::Test {
   }
 
   QTemporaryDir dir_;
-  QString savedCurrent_;
   TLog settings_{};
   std::uint8_t format_ = 0;
   test::FakeMessageService messages_;
@@ -139,8 +131,7 @@ class LogEngineTest : public testing::Test {
 
 TEST_F(LogEngineTest, TextLogWritesOpeningTextAndClosingLinesInUtf8) {
   const QString path = Path(QStringLiteral("KLV.Log"));
-  EXPECT_EQ(engine_->CurrentFileName(), path);  // the default, in the working directory
-  ASSERT_TRUE(TurnOn(QStringLiteral("KLV.Log")));
+  ASSERT_TRUE(TurnOn(path));
   const QByteArray opened = "\r\n" + Line(path, "opened", Stamp(now_)).toUtf8() + "\r\n";
   EXPECT_EQ(ReadAll(path), opened);
 
@@ -179,7 +170,7 @@ TEST_F(LogEngineTest, RawFormatsWriteOnlyTheBytes) {
   };
   for (const auto& c : cases) {
     format_ = c.format;
-    const QString name = QStringLiteral("raw%1.log").arg(c.format);
+    const QString name = Path(QStringLiteral("raw%1.log").arg(c.format));
     ASSERT_TRUE(TurnOn(name));
     for (const std::uint8_t b : std::array<std::uint8_t, 5>{0x0D, 0x0A, 0x41, 0x00, 0xFF})
       engine_->LogRawByte(b);
@@ -187,7 +178,7 @@ TEST_F(LogEngineTest, RawFormatsWriteOnlyTheBytes) {
     settings_.LogToFile = false;
     engine_->LogRawByte(0x42);
     TurnOff();
-    EXPECT_EQ(ReadAll(Path(name)), c.expected) << "format " << int(c.format);
+    EXPECT_EQ(ReadAll(name), c.expected) << "format " << int(c.format);
   }
   EXPECT_EQ(TakeMessages(), Texts{});
 }
