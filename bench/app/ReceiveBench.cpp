@@ -7,11 +7,12 @@
 #include <random>
 #include <vector>
 
-#include "app/ConfigTestSupport.h"
 #include "app/DisplayRenderers.h"
 #include "app/ReceiveDispatcher.h"
+#include "conf/ConfDefaults.h"
 #include "log/Log.h"
 #include "log/PrinterDevice.h"
+#include "support/FakeMessageService.h"
 #include "support/QuietServices.h"
 
 namespace klv {
@@ -20,10 +21,10 @@ namespace {
 void BM_ProcessReceivedByte(benchmark::State& state) {
   const auto mode = static_cast<TDisplayMode>(state.range(0));
   QTemporaryDir dir;
-  test::ConfigFixtureParts parts;
-  parts.config.SetDefaults();
-  TConf& conf = parts.config.Conf();
+  TConf conf;
+  SetConfDefaults(conf, [](int) { return false; });
   conf.DisplayMode = static_cast<std::uint8_t>(mode);
+  conf.Protocol.Selected = static_cast<std::uint8_t>(TProtocolId::Ruvo94);
   conf.Log.LogFileName.assign(dir.filePath("bench.log").toStdString());
   TColorConsoleBuffer console;
   console.SetSize(94, 100);
@@ -34,11 +35,10 @@ void BM_ProcessReceivedByte(benchmark::State& state) {
   TLogEngine log(conf.Log, conf.Misc.LogDataFormat, messages, printer);
   log.LoadLogSettings();
   conf.Log.LogToFile = log.OpenLog();
-  TProtocol_HexTTY hexTty(conf, output, services, log);
-  TProtocol_Ruvo94 ruvo(conf, output, services, log);
-  TDisplayRenderers renderers(hexTty, ruvo);
-  TReceiveDispatcher dispatcher(conf, renderers, log);
-  renderers.HexReset();
+  TDisplayRenderers renderers(conf, output, services, log);
+  TReceiveDispatcher dispatcher(conf, log);
+  renderers.RegisterWith(dispatcher);
+  dispatcher.ActiveRenderer()->Reset();
 
   // Text lines with line feeds or Ruvo-94 frames with 4 to 60 data bytes;
   // the channel changes after each line or frame.
@@ -64,7 +64,6 @@ void BM_ProcessReceivedByte(benchmark::State& state) {
     channels.insert(channels.end(), unit.size(), static_cast<int>(units % 2));
     ++units;
   }
-  conf.Protocol.Selected = static_cast<std::uint8_t>(TProtocolId::Ruvo94);
   for (auto _ : state) {
     for (std::size_t i = 0; i < data.size(); ++i)
       dispatcher.ProcessReceivedByte(channels[i], static_cast<std::uint8_t>(data[i]));

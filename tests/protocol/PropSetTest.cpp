@@ -1,5 +1,5 @@
-// The protocol parameters dialog on real widgets: showing the stored set,
-// writing it back on OK byte for byte, and leaving it alone on Cancel.
+// The protocol parameters dialog on real widgets: it shows the stored set,
+// writes the controls back on OK byte for byte and leaves the set on Cancel.
 #include <gtest/gtest.h>
 
 #include <QPushButton>
@@ -22,105 +22,47 @@ TBytes BytesOf(const TProtocolparam& params) {
   return bytes;
 }
 
-class PropSetTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    params.NotUsed = 0xA7;
-    params.ChecksumStart = 3;
-    params.ChecksumEnd = 2;
-    params.ChecksumPos = 4;
-    params.LengthPos = 5;
-    params.LengthAdjust = -9;
-    params.ChecksumStyle = 1;
-    params.ChecksumAlg = 2;
-    QObject::connect(&dlg, &QDialog::finished, [this](int result) { results.push_back(result); });
-  }
-
+TProtocolparam FromBytes(const TBytes& bytes) {
   TProtocolparam params;
-  TProprietarySettingsDlg dlg{params};
-  std::vector<int> results;
-};
+  std::memcpy(&params, bytes.data(), bytes.size());
+  return params;
+}
 
-TEST_F(PropSetTest, ShowingSetsEveryControl) {
+TEST(PropSetTest, ShowsTheSetStoresTheControlsOnOkAndNothingOnCancel) {
+  // Start 3, end 2, position -4, length at 5 adjusted by -9, 2-byte ascii, ADD.
+  TProtocolparam params = FromBytes({0xA7, 3, 0, 2, 0, 0xFC, 0xFF, 5, 0, 0xF7, 0xFF, 1, 2});
+  TProprietarySettingsDlg dlg(params);
+  std::vector<int> results;
+  QObject::connect(&dlg, &QDialog::finished, [&](int result) { results.push_back(result); });
+  const auto checked = [](TRadioGroup* group) { return group->Button(group->ItemIndex())->text(); };
+
   dlg.show();
-  EXPECT_EQ(dlg.windowTitle(), "Hex-Asc/TTY Protocol parameters");
   EXPECT_EQ(dlg.seCheckSumStart->value(), 3);
   EXPECT_EQ(dlg.seChecksumEnd->value(), 2);
-  EXPECT_EQ(dlg.seCheckSumPos->value(), 4);
+  EXPECT_EQ(dlg.seCheckSumPos->value(), 4)
+      << "a position stored negative shows as its absolute value";
   EXPECT_EQ(dlg.seLengthPos->value(), 5);
   EXPECT_EQ(dlg.seLengthAdjust->value(), -9);
-  EXPECT_EQ(dlg.rgCheckSumStyle->Button(dlg.rgCheckSumStyle->ItemIndex())->text(), "2-byte ascii");
-  EXPECT_EQ(dlg.rgCheckSumAlg->Button(dlg.rgCheckSumAlg->ItemIndex())->text(), "00H-ADD");
-  dlg.hide();
-
-  // Shown again after the record changed: the controls follow it. A position
-  // stored negative shows as its absolute value.
-  params.ChecksumPos = -2;
-  params.ChecksumStyle = 0;
-  params.ChecksumAlg = 1;
-  dlg.show();
-  EXPECT_EQ(dlg.seCheckSumPos->value(), 2);
-  EXPECT_EQ(dlg.rgCheckSumStyle->Button(dlg.rgCheckSumStyle->ItemIndex())->text(), "1-byte binary");
-  EXPECT_EQ(dlg.rgCheckSumAlg->Button(dlg.rgCheckSumAlg->ItemIndex())->text(), "00H-XOR-ROR");
-  dlg.hide();
-}
-
-TEST_F(PropSetTest, OkStoresTheControlsAsSixteenBitNumbers) {
-  dlg.FormShow();
-  dlg.seCheckSumStart->setValue(1);
-  dlg.seChecksumEnd->setValue(9);
-  dlg.seCheckSumPos->setValue(0);
-  dlg.seLengthPos->setValue(7);
-  dlg.seLengthAdjust->setValue(-3);
-  dlg.rgCheckSumStyle->SetItemIndex(0);
-  dlg.rgCheckSumAlg->SetItemIndex(0);
-
-  dlg.OKBtn->click();
-
-  EXPECT_EQ(results, std::vector<int>{QDialog::Accepted});
-  // Byte 0 is carried over; -3 is FFFDH, little-endian, at offset 9.
-  const TBytes expected = {0xA7, 1, 0, 9, 0, 0, 0, 7, 0, 0xFD, 0xFF, 0, 0};
-  EXPECT_EQ(BytesOf(params), expected);
-}
-
-TEST_F(PropSetTest, OkWithoutChangesKeepsTheRecordAndNegativePositionBecomesPositive) {
+  EXPECT_EQ(checked(dlg.rgCheckSumStyle), "2-byte ascii");
+  EXPECT_EQ(checked(dlg.rgCheckSumAlg), "00H-ADD");
   const TBytes before = BytesOf(params);
-  dlg.FormShow();
-  dlg.OKBtn->click();
-  EXPECT_EQ(BytesOf(params), before);
-
-  params.ChecksumPos = -2;
-  dlg.FormShow();
-  dlg.OKBtn->click();
-  EXPECT_EQ(params.ChecksumPos.get(), 2);
-  EXPECT_EQ(results, (std::vector<int>{QDialog::Accepted, QDialog::Accepted}));
-}
-
-TEST_F(PropSetTest, CancelLeavesTheRecordByteForByte) {
-  params.ChecksumPos = -2;
-  const TBytes before = BytesOf(params);
-  dlg.FormShow();
   dlg.seCheckSumStart->setValue(0);
-  dlg.seCheckSumPos->setValue(7);
   dlg.seLengthAdjust->setValue(4);
   dlg.rgCheckSumAlg->SetItemIndex(0);
   dlg.CancelBtn->click();
-  EXPECT_EQ(results, std::vector<int>{QDialog::Rejected});
   EXPECT_EQ(BytesOf(params), before);
-}
 
-TEST_F(PropSetTest, DamagedValuesShowClampedAndStoreValid) {
-  params.ChecksumStart = 40;
-  params.ChecksumEnd = -5;
-  params.ChecksumPos = -32768;
-  params.LengthPos = 65535;
-  params.LengthAdjust = 300;
-  params.ChecksumStyle = 9;
-  params.ChecksumAlg = 200;
-  dlg.FormShow();
+  params.ChecksumAlg = 1;
+  dlg.show();  // the controls follow the set again
+  EXPECT_EQ(checked(dlg.rgCheckSumAlg), "00H-XOR-ROR");
+  dlg.seCheckSumStart->setValue(1);
+  dlg.seChecksumEnd->setValue(9);
+  dlg.seLengthAdjust->setValue(-3);
+  dlg.rgCheckSumStyle->SetItemIndex(0);
   dlg.OKBtn->click();
-  const TBytes expected = {0xA7, 9, 0, 0, 0, 9, 0, 9, 0, 9, 0, 1, 2};
-  EXPECT_EQ(BytesOf(params), expected);
+  EXPECT_EQ(results, (std::vector<int>{QDialog::Rejected, QDialog::Accepted}));
+  // Byte 0 is carried over; 16-bit fields little-endian (-3 is FFFDH).
+  EXPECT_EQ(BytesOf(params), (TBytes{0xA7, 1, 0, 9, 0, 4, 0, 5, 0, 0xFD, 0xFF, 0, 1}));
 }
 
 }  // namespace

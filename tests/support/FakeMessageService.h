@@ -20,7 +20,9 @@ class FakeMessageService : public IMessageService {
     TMsgButtons buttons;
   };
 
-  void Information(const QString& text) override { Show({Kind::Information, text, TMsgButton::Ok}); }
+  void Information(const QString& text) override {
+    Show({Kind::Information, text, TMsgButton::Ok});
+  }
   TMsgButton Confirmation(const QString& text, TMsgButtons buttons) override {
     Show({Kind::Confirmation, text, buttons});
     if (!answers.empty()) {

@@ -1,4 +1,4 @@
-// A printer that is never there and window services that do nothing: for
+// A printer that is never there and channels that are never open: for
 // running the receive chain without a window.
 #pragma once
 
@@ -22,9 +22,8 @@ class NoPrinter : public IPrinterDevice {
   QString ErrorString() const override { return {}; }
 };
 
-class QuietServices : public IAppServices {
+class QuietServices : public IChannelServices {
  public:
-  explicit QuietServices(QString stamp = {}) : stamp_(std::move(stamp)) {}
   bool ChannelAvailable(int) const override { return false; }
   void OutputString(int, std::string_view) override {}
   int ChannelOutputRoom(int) const override { return 0; }
@@ -32,11 +31,6 @@ class QuietServices : public IAppServices {
   bool ChannelCTS(int) const override { return false; }
   void SetChannelRTS(int, bool) override {}
   void SetChannelDTR(int, bool) override {}
-  QString TimeStampText(const QDateTime&) const override { return stamp_; }
-  void RefreshCaret() override {}
-
- private:
-  QString stamp_;
 };
 
 }  // namespace klv::test

@@ -1,9 +1,9 @@
-// Window services, a log and a string transmitter that record what the
-// renderers ask of them.
+// Channels, a log and a string transmitter that record what the renderers
+// ask of them, and the fixed time the renderers' clock shows in tests.
 #pragma once
 
 #include <QDateTime>
-#include <QString>
+#include <array>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -14,45 +14,53 @@
 namespace klv::test {
 
 inline constexpr const char* kStamp = "2026-12-06 10:11:12,3";
+inline QDateTime FixedTime() {
+  return {QDate(2026, 12, 6), QTime(10, 11, 12, 300)};
+}
 
-class FakeApp : public IAppServices {
+// Both channels open, with room to spare; the bytes sent on each are kept.
+class RecordingChannels : public IChannelServices {
  public:
-  bool ChannelAvailable(int) const override { return true; }
+  bool ChannelAvailable(int channel) const override { return channel == 0 || channel == 1; }
   void OutputString(int channel, std::string_view bytes) override {
-    sent.push_back({channel, std::string(bytes)});
+    sent.at(static_cast<std::size_t>(channel)) += bytes;
   }
   int ChannelOutputRoom(int) const override { return 4096; }
   void DiscardChannelOutput(int) override {}
   bool ChannelCTS(int) const override { return false; }
   void SetChannelRTS(int, bool) override {}
   void SetChannelDTR(int, bool) override {}
-  QString TimeStampText(const QDateTime&) const override { return kStamp; }
-  void RefreshCaret() override { ++carets; }
 
-  std::vector<std::pair<int, std::string>> sent;
-  int carets = 0;
+  std::array<std::string, 2> sent;
 };
 
-// Assembles the file log and the printer log as text, and keeps the pieces.
+// The file log and the printer log as text; the file log's pieces are kept.
 class RecordingLogText : public ILogText {
  public:
   struct Piece {
     std::string text;
     int channel;
-    bool toRich = true;
+    bool newLine, toRich;
   };
   void LogText(std::string_view text, int channel, bool newLine, bool toRich) override {
+    filePieces.push_back({std::string(text), channel, newLine, toRich});
     file += text;
     if (newLine)
       file += "\r\n";
-    filePieces.push_back({std::string(text), channel, toRich});
   }
-  void LogPrinterText(std::string_view text, int channel) override {
-    printer += text;
-    printerPieces.push_back({std::string(text), channel});
+  void LogPrinterText(std::string_view text, int) override { printer += text; }
+  // The file log made of one channel's pieces (any channel: -1), or of the
+  // pieces bound for the rich-text log.
+  std::string Joined(int channel, bool richOnly) const {
+    std::string text;
+    for (const Piece& p : filePieces) {
+      if ((channel < 0 || p.channel == channel) && (p.toRich || !richOnly))
+        text += p.text + (p.newLine ? "\r\n" : "");
+    }
+    return text;
   }
   std::string file, printer;
-  std::vector<Piece> filePieces, printerPieces;
+  std::vector<Piece> filePieces;
 };
 
 class FakeTransmitter : public IStringTransmitter {
