@@ -204,7 +204,8 @@ void TProtocol_HexTTY::HexModemStatusLine(int channel, const TModemStatusRecord&
   std::string text = ModemStatusText(record);
   text.resize(kImageSize, ' ');
   std::copy(text.begin(), text.end(), image_.begin());
-  channels_.fill(0);
+  // The line is the channel's, in the logs as on the console.
+  channels_.fill(channel);
   if (channel == 1)
     ChannelColours(1);
   console_.GotoXY(0, console_.CursorY());

@@ -235,9 +235,11 @@ void TProtocol_Ruvo94::OutputPiece(std::string_view text, int channel, bool firs
   log_.LogPrinterText(piece, channel);
 }
 
+// The line end goes to the rich-text log too: without it every frame of a
+// .doc log would run into one paragraph.
 void TProtocol_Ruvo94::LineEnd(int channel) {
   console_.WriteString("\r\n");
-  log_.LogText({}, channel, true, false);
+  log_.LogText({}, channel, true, true);
   log_.LogPrinterText("\r\n", channel);
 }
 
