@@ -1,6 +1,5 @@
-// Pseudo-terminal pairs and a private ports directory for the serial tests.
-// The port under test opens the slave through a COMn symlink; the test plays
-// the far end on the master.
+// Pseudo-terminal pairs and a private ports directory for the serial tests: the port under test
+// opens the slave through a COMn symlink, the test plays the far end on the master.
 #pragma once
 
 #include <fcntl.h>
@@ -13,12 +12,14 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <random>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "serial/ComPort.h"
@@ -49,11 +50,7 @@ class Pty {
 
   int Master() const { return master_; }
   const QString& Slave() const { return slave_; }
-  void CloseMaster() {
-    if (master_ >= 0)
-      ::close(master_);
-    master_ = -1;
-  }
+  void CloseMaster() { ::close(std::exchange(master_, -1)); }
 
  private:
   int master_;
@@ -92,6 +89,13 @@ class DefaultProviderGuard {
     SetCountPortsInUse(true);
   }
 };
+
+// Writes as much of `data` from `sent` on as the port's output ring has room for.
+inline void Feed(TComPort& port, const std::vector<std::uint8_t>& data, std::size_t& sent) {
+  const auto n = std::min(static_cast<std::size_t>(port.OutputRoom()), data.size() - sent);
+  port.WriteBytes({reinterpret_cast<const char*>(data.data() + sent), n});
+  sent += n;
+}
 
 inline std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed) {
   std::mt19937 gen(seed);
