@@ -22,15 +22,11 @@ TBytes BytesOf(const TProtocolparam& params) {
   return bytes;
 }
 
-TProtocolparam FromBytes(const TBytes& bytes) {
-  TProtocolparam params;
-  std::memcpy(&params, bytes.data(), bytes.size());
-  return params;
-}
-
 TEST(PropSetTest, ShowsTheSetStoresTheControlsOnOkAndNothingOnCancel) {
   // Start 3, end 2, position -4, length at 5 adjusted by -9, 2-byte ascii, ADD.
-  TProtocolparam params = FromBytes({0xA7, 3, 0, 2, 0, 0xFC, 0xFF, 5, 0, 0xF7, 0xFF, 1, 2});
+  const TBytes stored = {0xA7, 3, 0, 2, 0, 0xFC, 0xFF, 5, 0, 0xF7, 0xFF, 1, 2};
+  TProtocolparam params;
+  std::memcpy(&params, stored.data(), stored.size());
   TProprietarySettingsDlg dlg(params);
   std::vector<int> results;
   QObject::connect(&dlg, &QDialog::finished, [&](int result) { results.push_back(result); });

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "protocol/ProtocolRules.h"
 
@@ -29,26 +30,17 @@ TProtocolparam Rules(int start, int end, int pos, int lengthPos = 0, int adjust 
   return rules;
 }
 
-// A string before and after the rules are applied, the checksum they give and
-// the bytes sent after the string.
-struct TCase {
-  std::string before;
-  TProtocolparam rules;
-  std::string after;
-  int sum;
-  std::string suffix;
-};
-
 TEST(ProtocolRulesTest, LengthByteChecksumPlacementAndSuffix) {
   const std::string full(kMaxRuleStringLength, 'x');
   const TProtocolparam unknownStyle = Rules(1, 0, 1, 0, 0, static_cast<TChecksumStyle>(2));
-  const TCase cases[] = {
+  // A string before and after the rules are applied, the checksum they give
+  // and the bytes sent after the string.
+  const std::tuple<std::string, TProtocolparam, std::string, int, std::string> cases[] = {
       // The three algorithms over the whole string (an unknown one gives 00H).
       {"\x01\x02", Rules(1, 0, 0, 0, 0, kBinary, TChecksumAlg::XorRor), "\x01\x02", 0x41, "\x41"},
       {"\x01\x02", Rules(1, 0, 0), "\x01\x02", 0x03, "\x03"},
       {"\xFF\x02\x01", Rules(1, 0, 0, 0, 0, kBinary, kAdd), "\xFF\x02\x01", 0x02, "\x02"},
-      {"\x01\x02", Rules(1, 0, 0, 0, 0, kBinary, static_cast<TChecksumAlg>(7)), "\x01\x02", 0,
-       "\0"s},
+      {"\x01\x02", Rules(1, 0, 0, 0, 0, kBinary, TChecksumAlg(7)), "\x01\x02", 0, "\0"s},
       // The range: characters start .. L - end, 00H when it is empty or outside.
       {"ABC", Rules(3, 0, 0), "ABC", 'C', "C"},
       {"ABC", Rules(2, 1, 0), "ABC", 'B', "B"},
@@ -67,10 +59,7 @@ TEST(ProtocolRulesTest, LengthByteChecksumPlacementAndSuffix) {
       {"\x02\x01\x20\x41\x00\x03"s, NoneRuleSet(), "\x02\x01\x20\x41\x00\x03"s, 0, ""},
       // Placed over its placeholders at L - |position|, as upper-case hex or one byte.
       {"123??", Rules(1, 2, 1, 0, 0, kAscii, kAdd), "12396", 0x96, ""},
-      {"\xAB??", Rules(1, 2, 1, 0, 0, kAscii, kAdd),
-       "\xAB"
-       "AB",
-       0xAB, ""},
+      {"\xAB??", Rules(1, 2, 1, 0, 0, kAscii, kAdd), "\xAB"s + "AB", 0xAB, ""},
       {"\x02\x41?\x03", Rules(1, 2, 1), "\x02\x41\x43\x03", 0x43, ""},
       {"\x02\x41?\x03", Rules(1, 2, -1), "\x02\x41\x43\x03", 0x43, ""},
       {"ABC", Rules(1, 0, -32768), "ABC", 'A' ^ 'B' ^ 'C', ""},
@@ -82,24 +71,22 @@ TEST(ProtocolRulesTest, LengthByteChecksumPlacementAndSuffix) {
       {"ABC", Rules(0, 0, 0, 4), "ABC\x04", 0, ""},
       {"", Rules(0, 0, 0, 1, 2), "\x03", 0, ""},
       {"AB", Rules(0, 0, 0, 4), "AB", 0, ""},
-      {"ABCDEF", Rules(0, 0, 0, 2, -7),
-       "A\xFF"
-       "CDEF",
-       0, ""},
+      {"ABWXYZ", Rules(0, 0, 0, 2, -7), "A\xFFWXYZ", 0, ""},
       {full, Rules(0, 0, 0, 256), full, 0, ""},
       // Two hex digits after the string.
       {"\x01\xF0\x0C", Rules(2, 0, 0, 0, 0, kAscii, kAdd), "\x01\xF0\x0C", 0xFC, "FC"},
       {"A", Rules(2, 0, 0, 0, 0, kAscii, kAdd), "A", 0, "00"},
   };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-    std::string s = c.before;
-    EXPECT_EQ(ApplyStringRules(s, c.rules), c.sum);
-    EXPECT_EQ(s, c.after);
-    EXPECT_EQ(TransmitSuffix(s, c.rules), c.suffix);
-    EXPECT_EQ(StringChecksum(s, c.rules), c.sum);
-    ApplyStringRules(s, c.rules);
-    EXPECT_EQ(s, c.after) << "applied twice";
+  int line = 0;
+  for (const auto& [before, rules, after, sum, suffix] : cases) {
+    SCOPED_TRACE(testing::Message() << "case " << line++);
+    std::string s = before;
+    EXPECT_EQ(ApplyStringRules(s, rules), sum);
+    EXPECT_EQ(s, after);
+    EXPECT_EQ(TransmitSuffix(s, rules), suffix);
+    EXPECT_EQ(StringChecksum(s, rules), sum);
+    ApplyStringRules(s, rules);
+    EXPECT_EQ(s, after) << "applied twice";
   }
   // A stored checksum is sent as it is, whatever the string now holds.
   EXPECT_EQ(ChecksumSuffix(0x0E, Rules(2, 0, 0, 0, 0, kAscii)), "0E");
