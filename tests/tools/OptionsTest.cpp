@@ -1,5 +1,4 @@
-// The simulator's command line: what a good one sets, and a clear message
-// for each mistake.
+// The simulator's command line: what a good one sets, and a clear message for each mistake.
 #include "sim/Options.h"
 
 #include <gtest/gtest.h>
@@ -28,21 +27,18 @@ TEST(SimOptions, AFullCommandLineSetsEverything) {
       "--transcript /tmp/t --demo-config /tmp/Demo.klv");
   ASSERT_EQ(parsed.Error, "");
   const TSimOptions& o = parsed.Options;
-  const std::vector<TDeviceOption> devices = {
-      {TDeviceKind::Ruvo, {1, 2}},
-      {TDeviceKind::Text, {3}},
-      {TDeviceKind::Echo, {4}},
-      {TDeviceKind::Flood, {5}, 7, TByteSet::Low},
-      {TDeviceKind::Flood, {6}},  // seed 1, all bytes unless given
-      {TDeviceKind::Flood, {7}, 0, TByteSet::High}};
-  ASSERT_EQ(o.Devices.size(), devices.size());
-  const auto fields = [](const TDeviceOption& d) {
-    return std::tuple(d.Kind, d.Ports, d.FloodSeed, d.FloodSet);
-  };
-  for (std::size_t i = 0; i < devices.size(); ++i)
-    EXPECT_EQ(fields(o.Devices[i]), fields(devices[i])) << "device " << i;
-  // Paces given, else the devices' own: a 9600 baud line for the Ruvo-94
-  // link and the text device, unpaced echo and flood.
+  std::vector<std::tuple<TDeviceKind, std::vector<int>, std::uint64_t, TByteSet>> devices;
+  for (const TDeviceOption& d : o.Devices)
+    devices.emplace_back(d.Kind, d.Ports, d.FloodSeed, d.FloodSet);
+  using enum TDeviceKind;
+  using enum TByteSet;  // a flood is of seed 1 and all bytes unless given
+  EXPECT_EQ(devices, (decltype(devices){{Ruvo, {1, 2}, 1, All},
+                                        {Text, {3}, 1, All},
+                                        {Echo, {4}, 1, All},
+                                        {Flood, {5}, 7, Low},
+                                        {Flood, {6}, 1, All},
+                                        {Flood, {7}, 0, High}}));
+  // Paces given, else the devices' own: 960 (9600 baud) for Ruvo-94 and text, none for the rest.
   const std::pair<int, std::uint64_t> paces[] = {{1, 11520}, {2, 960}, {3, 0},
                                                  {4, 0},     {5, 0},   {6, 300000}};
   for (const auto& [com, pace] : paces)
@@ -51,7 +47,6 @@ TEST(SimOptions, AFullCommandLineSetsEverything) {
     return std::tuple(r.PortsDir, r.FaultRate, r.Frames, r.Seed, r.TranscriptDir, r.DemoConfig);
   };
   EXPECT_EQ(rest(o), std::tuple("/tmp/p", 0.25, 20u, 42u, "/tmp/t", "/tmp/Demo.klv"));
-  EXPECT_FALSE(o.Help);
   // An endless link with a few faults, on the default seed.
   const TSimOptions defaults = Parse("--ports-dir p --ruvo 16,1 --text 9").Options;
   EXPECT_EQ(rest(defaults), std::tuple("p", 0.05, std::nullopt, 1u, "", ""));
@@ -65,8 +60,6 @@ TEST(SimOptions, MistakesAreNamed) {
       {"--ports-dir p", "no device"},
       {"--ports-dir p --ports-dir q --echo 1", "--ports-dir is given twice"},
       {"--ports-dir p --echo 17", "'17' is not a COM number"},
-      {"--ports-dir p --text x", "'x' is not a COM number"},
-      {"--ports-dir p --text 3 --echo 3", "COM3 is already used"},
       {"--ports-dir p --ruvo 1,2 --flood 2", "COM2 is already used"},
       {"--ports-dir p --ruvo 1", "needs two COM numbers"},
       {"--ports-dir p --ruvo 1,1", "two different COM numbers"},
