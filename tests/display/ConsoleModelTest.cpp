@@ -1,11 +1,11 @@
-// The console model: writing, wrapping, the ring of rows, the cursor and the
-// attribute table, without any window.
+// The console model without a window: writing, wrapping, the ring of rows, the attribute table.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "display/Console.h"
 
@@ -17,27 +17,18 @@ std::string Trimmed(std::string_view row) {
 }
 
 TFixedFont Coloured(TColor color, std::uint8_t style = 0) {
-  TFixedFont font;
-  font.Name = "Fixedsys";
-  font.Color = color;
-  font.Style = style;
-  return font;
+  return {QStringLiteral("Fixedsys"), -13, style, color};
 }
 
-// Every attribute's count equals the cells that use it, and no cell uses a
-// free slot.
+// Every attribute's count equals the cells that use it; no cell uses a free slot.
 void ExpectCountsMatchCells(const TColorConsoleBuffer& console) {
   std::map<int, std::int64_t> cells;
-  for (int y = 0; y < console.Rows(); ++y) {
+  for (int y = 0; y < console.Rows(); ++y)
     for (int x = 0; x < console.Cols(); ++x)
       ++cells[console.AttrAt(x, y)];
-  }
   for (int i = 0; i < console.Attrs().SlotCount(); ++i) {
-    if (console.Attrs().IsFree(i)) {
-      EXPECT_EQ(cells.count(i), 0u) << "a cell uses free slot " << i;
-    } else {
-      EXPECT_EQ(console.Attrs().At(i).RefCount, cells[i]) << "slot " << i;
-    }
+    const std::int64_t refs = console.Attrs().IsFree(i) ? 0 : console.Attrs().At(i).RefCount;
+    EXPECT_EQ(cells[i], refs) << "slot " << i;
   }
 }
 
@@ -55,41 +46,35 @@ class RecordingView : public IConsoleView {
 TEST(ConsoleModel, WritesLikeATerminal) {
   using enum TConsoleLineBreak;
   std::string controls;  // all but BEL, BS, LF and CR are dropped
-  for (char c = 1; c < 32; ++c) {
+  for (char c = 1; c < 32; ++c)
     if (c != 7 && c != 8 && c != 10 && c != 13)
       controls += c;
-  }
-  const struct {
-    TConsoleLineBreak lineBreak;
-    std::string input;
-    std::vector<std::string> rows;  // of the 10 x 4 console, trimmed
-    int x, y;                       // the cursor after it
-    std::string events;
-  } cases[] = {
-      {CRLF, "0123456789", {"0123456789", "", "", ""}, 0, 1, ""},  // a full row wraps
-      {CRLF, "0123456789abc", {"0123456789", "abc", "", ""}, 3, 1, ""},
-      {CRLF, "\babc\b", {"ab", "", "", ""}, 2, 0, ""},  // BS blanks leftwards, not past 0
-      {CRLF, "ab\ncd\rX", {"ab", "X cd", "", ""}, 1, 1, ""},
-      {LF, "ab\ncd\rX", {"ab", "Xd", "", ""}, 1, 1, ""},
-      {CR, "ab\rcd\n", {"ab", "cd", "", ""}, 2, 2, ""},
-      {CRLF, "ab" + controls + "\a", {"ab", "", "", ""}, 2, 0, "B"},
-      {CRLF, "\xE5\x80\xFF", {"\xE5\x80\xFF", "", "", ""}, 3, 0, ""},
-      {CRLF, "1\r\n2\r\n3\r\n4\r\n5\r\n6", {"3", "4", "5", "6"}, 1, 3, "SS"},
-  };
-  for (const auto& c : cases) {
+  // Line break, input; then the rows of the 10 x 4 console trimmed, the cursor, beeps and scrolls.
+  const std::tuple<TConsoleLineBreak, std::string, std::vector<std::string>, int, int, std::string>
+      cases[] = {
+          {CRLF, "0123456789", {"0123456789", "", "", ""}, 0, 1, ""},  // a full row wraps
+          {CRLF, "0123456789abc", {"0123456789", "abc", "", ""}, 3, 1, ""},
+          {CRLF, "\babc\b", {"ab", "", "", ""}, 2, 0, ""},  // BS blanks leftwards, not past 0
+          {CRLF, "ab\ncd\rX", {"ab", "X cd", "", ""}, 1, 1, ""},
+          {LF, "ab\ncd\rX", {"ab", "Xd", "", ""}, 1, 1, ""},
+          {CR, "ab\rcd\n", {"ab", "cd", "", ""}, 2, 2, ""},
+          {CRLF, "ab" + controls + "\a", {"ab", "", "", ""}, 2, 0, "B"},
+          {CRLF, "\xE5\x80\xFF", {"\xE5\x80\xFF", "", "", ""}, 3, 0, ""},
+          {CRLF, "1\r\n2\r\n3\r\n4\r\n5\r\n6", {"3", "4", "5", "6"}, 1, 3, "SS"},
+      };
+  for (const auto& [lineBreak, input, rows, x, y, events] : cases) {
     TColorConsoleBuffer console;
     RecordingView view;
     console.SetSize(10, 4);
     console.SetView(&view);
-    console.SetLineBreak(c.lineBreak);
-    console.WriteString(c.input);
-    std::vector<std::string> rows;
-    for (int y = 0; y < console.Rows(); ++y)
-      rows.push_back(Trimmed(console.RowText(y)));
-    EXPECT_EQ(rows, c.rows) << c.input;
-    EXPECT_EQ(console.CursorX(), c.x) << c.input;
-    EXPECT_EQ(console.CursorY(), c.y) << c.input;
-    EXPECT_EQ(view.events, c.events) << c.input;
+    console.SetLineBreak(lineBreak);
+    console.WriteString(input);
+    std::vector<std::string> shown;
+    for (int row = 0; row < console.Rows(); ++row)
+      shown.push_back(Trimmed(console.RowText(row)));
+    EXPECT_EQ(std::tuple(shown, console.CursorX(), console.CursorY(), view.events),
+              std::tuple(rows, x, y, events))
+        << input;
   }
 }
 
@@ -107,8 +92,7 @@ TEST(ConsoleModelSplit, ChunkSplitsDoNotChangeTheResult) {
       console->WriteString(std::string_view(text).substr(0, cut));
       for (char c : std::string_view(text).substr(cut, 3))
         console->WriteChar(c);
-      if (cut + 3 < text.size())
-        console->WriteString(std::string_view(text).substr(cut + 3));
+      console->WriteString(std::string_view(text).substr(std::min(cut + 3, text.size())));
     }
     return console;
   };
@@ -120,11 +104,10 @@ TEST(ConsoleModelSplit, ChunkSplitsDoNotChangeTheResult) {
     ASSERT_EQ(parts->CursorY(), whole->CursorY()) << split;
     for (int y = 0; y < whole->Rows(); ++y) {
       ASSERT_EQ(parts->RowText(y), whole->RowText(y)) << "split " << split << " row " << y;
-      for (int x = 0; x < whole->Cols(); ++x) {
+      for (int x = 0; x < whole->Cols(); ++x)
         ASSERT_EQ(parts->Attrs().At(parts->AttrAt(x, y)).Font,
                   whole->Attrs().At(whole->AttrAt(x, y)).Font)
             << "split " << split << " cell " << x << "," << y;
-      }
     }
   }
 }
