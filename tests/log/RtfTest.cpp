@@ -36,6 +36,10 @@ TEST(Rtf, EveryCharacterStyleAndParagraphComesBack) {
   EXPECT_EQ(read, document) << rtf.toStdString();
   for (char c : rtf)  // everything outside plain ASCII is escaped
     ASSERT_LT(static_cast<unsigned char>(c), 0x80) << rtf.toStdString();
+  // A word processor's ways too: underlining ended by \ul0, a style kept within its group.
+  ASSERT_TRUE(ReadRtf("{\\rtf1{\\colortbl;\\blue255;}\\ul a\\ul0 b{\\cf1\\ul c}d}", read));
+  EXPECT_EQ(read.Runs(), (std::vector<TRtfRun>{
+                             {"a", {{}, true}}, {"b", {}}, {"c", kChannel2RtfStyle}, {"d", {}}}));
 }
 
 // Anything that does not start like RTF is refused (and never overwritten
