@@ -136,7 +136,7 @@ TEST(ConsoleModelRandom, AttributeCountsAlwaysMatchTheCells) {
   TColorConsoleBuffer console;
   console.SetSize(13, 5);
   const std::string alphabet = "abc\r\n\b\x01 xyz";
-  for (int step = 0; step < 3000; ++step) {
+  for (int step = 0; step < 3000 && !HasFailure(); ++step) {  // checked after every step
     console.Font =
         Coloured(static_cast<TColor>(random() % 5), static_cast<std::uint8_t>(random() % 2));
     std::string text;
@@ -150,8 +150,8 @@ TEST(ConsoleModelRandom, AttributeCountsAlwaysMatchTheCells) {
     }
     if (random() % 400 == 0)
       console.Clear();
+    ExpectCountsMatchCells(console);
   }
-  ExpectCountsMatchCells(console);
   // Ten fonts and the first blank cells' own: freed slots are taken again.
   EXPECT_LE(console.Attrs().SlotCount(), 11);
 }
