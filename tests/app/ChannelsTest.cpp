@@ -20,15 +20,7 @@ namespace {
 
 using End = SimulatedNullModem::End;
 using test::RunUntil;
-
-void Send(ISerialDevice& device, std::string_view bytes) {
-  for (std::size_t done = 0; done < bytes.size();) {
-    const IoResult r = device.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()) + done,
-                                    bytes.size() - done);
-    ASSERT_EQ(r.Status, IoStatus::Ok);
-    done += r.Count;
-  }
-}
+using test::Send;
 
 class ChannelsTest : public testing::Test {
  protected:
@@ -143,7 +135,8 @@ TEST_F(ChannelsTest, PauseDropsDataEchoAndModemChangesButShowsOwnLineToggles) {
   Send(*far, "dropped");
   far->SetRTS(true);  // our CTS changes
   channels_.OutputString(0, "echo");
-  ASSERT_TRUE(RunUntil([&] { return cable.PendingInput(End::A) == 0 && channels_.PrimaryPort.CTS(); }));
+  ASSERT_TRUE(
+      RunUntil([&] { return cable.PendingInput(End::A) == 0 && channels_.PrimaryPort.CTS(); }));
   RunUntil([] { return false; }, 200);
   EXPECT_TRUE(renderer_.bytes.empty());
   EXPECT_TRUE(renderer_.modemLines.empty());

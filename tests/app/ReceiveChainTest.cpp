@@ -5,8 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <random>
 
@@ -161,53 +159,6 @@ TEST(ReceiveChain, OneEventOrOneByteAtATimeGiveTheSameConsoleAndLogs) {
       EXPECT_EQ(expected, single.log);
     }
   }
-}
-
-// Bytes of both channels on one Hex/ASCII line: each field keeps its byte's
-// colour on the console and in the rich-text log, as our reader and unrtf see it.
-TEST(ReceiveChain, AlternatingChannelsOnAHexLineKeepTheirColoursInTheRichTextLog) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const QString path = dir.filePath("alternating.doc");
-  const Stream stream = {{0, 'A'}, {1, 'B'}, {0, 'C'}, {1, 'D'}, {0, '\n'}};
-  const Outcome outcome = Feed(TDisplayMode::HexAscii, path, stream, true);
-
-  ASSERT_EQ(outcome.rows[0].substr(0, 14), "41 42 43 44 0A");
-  const auto colour = [&](int x) { return outcome.colours[static_cast<std::size_t>(x)]; };
-  for (int x : {0, 1, 6, 7, 12, 13, 51, 53, 55})
-    EXPECT_EQ(colour(x), static_cast<int>(clBlack)) << x;
-  for (int x : {3, 4, 9, 10, 52, 54})
-    EXPECT_EQ(colour(x), static_cast<int>(clBlue)) << x;
-
-  TRtfDocument document;
-  ASSERT_TRUE(ReadRtf(outcome.log, document));
-  QStringList blue;
-  QString line;
-  for (const TRtfRun& run : document.Runs()) {
-    if (run.style == kChannel2RtfStyle)
-      blue << run.text;
-    else
-      EXPECT_EQ(run.style, TRtfStyle{}) << run.text.toStdString();
-    if (line.isEmpty() && run.text.startsWith("41 "))
-      line = run.text;
-    else if (!line.isEmpty() && !line.endsWith('\n'))
-      line += run.paragraphEnd ? run.text + '\n' : run.text;
-  }
-  EXPECT_EQ(blue, QStringList({"42 ", "44 ", "B", "D"}));
-  EXPECT_EQ(line, "41 42 43 44 0A " + QString(33 + 3, ' ') + "ABCD." + QString(11 + 2, ' ') +
-                      "2026-12-06 12:00:00,0\n");
-
-  const QString unrtf = QStandardPaths::findExecutable(QStringLiteral("unrtf"));
-  if (unrtf.isEmpty())
-    GTEST_SKIP() << "unrtf is not installed";
-  QProcess process;
-  process.start(unrtf, {QStringLiteral("--html"), path});
-  ASSERT_TRUE(process.waitForFinished(30000));
-  const QString html = QString::fromUtf8(process.readAllStandardOutput());
-  for (const char* text : {"<u>42 </u>", "<u>44 </u>", "<u>B</u>", "<u>D</u>"})
-    EXPECT_TRUE(html.contains(QLatin1String(text))) << text << html.toStdString();
-  EXPECT_FALSE(html.contains(QStringLiteral("<u>41"))) << html.toStdString();
-  EXPECT_FALSE(html.contains(QStringLiteral("<u>A"))) << html.toStdString();
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST(Dispatch, TheModeAndProtocolChooseOneRendererAndTheRawLogGetsEveryUnpausedB
     int mode, protocol;
     test::RecordingRenderer* chosen;
   };
-  const Case cases[] = {{0, 1, &hex}, {1, 1, &tty}, {2, 1, &ruvo},
+  const Case cases[] = {{0, 1, &hex},    {1, 1, &tty},    {2, 1, &ruvo},
                         {2, 0, nullptr}, {2, 3, nullptr}, {7, 1, nullptr}};
   conf.Misc.LogDataFormat = 3;
   std::uint8_t byte = 0;

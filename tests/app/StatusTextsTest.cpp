@@ -36,7 +36,8 @@ TEST(StatusTexts, NextPortSkipsUnusableNumbersAndTheOtherChannel) {
   struct Case {
     int current, other, next;
   };
-  for (const Case c : {Case{1, 3, 4}, Case{1, 0, 3}, Case{4, 0, 16}, Case{16, 0, 1}, Case{3, 4, 16}})
+  for (const Case c :
+       {Case{1, 3, 4}, Case{1, 0, 3}, Case{4, 0, 16}, Case{16, 0, 1}, Case{3, 4, 16}})
     EXPECT_EQ(NextPort(c.current, c.other, isUsable), c.next) << c.current << " " << c.other;
   EXPECT_EQ(NextPort(5, 0, [](int) { return false; }), 5) << "nothing else: the port stays";
 }

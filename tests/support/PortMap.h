@@ -3,7 +3,10 @@
 // can pretend that a number exists but may not be opened.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
+#include <string_view>
 
 #include "serial/SerialDevice.h"
 
@@ -37,5 +40,15 @@ class PortMap : public ISerialDeviceProvider {
   std::map<int, ISerialDeviceProvider*> providers_;
   std::map<int, QString> denied_;
 };
+
+// Writes all bytes to a device, as the far end of a line.
+inline void Send(ISerialDevice& device, std::string_view bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const IoResult r = device.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()) + done,
+                                    bytes.size() - done);
+    ASSERT_EQ(r.Status, IoStatus::Ok);
+    done += r.Count;
+  }
+}
 
 }  // namespace klv::test

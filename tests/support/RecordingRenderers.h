@@ -30,10 +30,8 @@ class RecordingRenderer : public IDisplayRenderer {
   void ModemStatusLine(int channel, const TModemStatusRecord& record) override {
     modemLines.push_back({channel, record});
   }
-  void Reset() override { ++resets; }
-  void LogPendingLine(std::string_view tail, bool toFile) override {
-    pendingLines.push_back({std::string(tail), toFile});
-  }
+  void Reset() override {}
+  void LogPendingLine(std::string_view, bool) override {}
 
   // The bytes of one channel, in the order they arrived.
   std::vector<std::uint8_t> Channel(int channel) const {
@@ -51,8 +49,6 @@ class RecordingRenderer : public IDisplayRenderer {
 
   std::vector<Byte> bytes;
   std::vector<ModemLine> modemLines;
-  std::vector<std::pair<std::string, bool>> pendingLines;
-  int resets = 0;
   // Runs inside rendering, after the byte is recorded.
   std::function<void(int channel, std::uint8_t byte)> onByte;
 };

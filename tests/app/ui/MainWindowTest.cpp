@@ -8,15 +8,12 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QProcess>
-#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QToolButton>
 
 #include "app/ui/Klvmain.h"
 #include "log/ui/PrinterDevice.h"
-#include "protocol/ui/Prop_set.h"
 #include "serial/PtyFixture.h"
 #include "serial/SimulatedNullModem.h"
 #include "support/EventLoop.h"
@@ -27,6 +24,7 @@ namespace klv {
 namespace {
 
 using test::RunUntil;
+using test::Send;
 using End = SimulatedNullModem::End;
 
 class MainWindow : public testing::Test {
@@ -59,15 +57,13 @@ class MainWindow : public testing::Test {
     ports_.Add(comNumber, &cable);
     return cable.OpenEnd(End::B);
   }
-  static void Send(ISerialDevice& device, std::string_view bytes) {
-    const IoResult r = device.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    ASSERT_EQ(r.Count, bytes.size());
-  }
   QByteArray ReadFile(const QString& name) const {
     QFile file(QDir(dir_.path()).filePath(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
-  QString Row(int y) { return QString::fromStdString(std::string(form_->KLV().Buffer().RowText(y))); }
+  QString Row(int y) {
+    return QString::fromStdString(std::string(form_->KLV().Buffer().RowText(y)));
+  }
   template <typename T = QAction>
   T* Named(const char* name) {
     T* found = form_->findChild<T*>(QString::fromLatin1(name));
@@ -88,7 +84,6 @@ TEST_F(MainWindow, StartsOnTheFirstTwoPresentPortsAndShowsThem) {
   ports_.Add(5, &two);
   Start();
   EXPECT_TRUE(messages_.shown.empty());
-  EXPECT_TRUE(form_->Channels().ChannelAvailable(1));
   TChannelStatusBar& bar = form_->StatusBar(0);
   EXPECT_EQ(bar.PanelComPort->text(), "COM3");
   EXPECT_EQ(form_->StatusBar(1).PanelComPort->text(), "COM5");
@@ -98,15 +93,34 @@ TEST_F(MainWindow, StartsOnTheFirstTwoPresentPortsAndShowsThem) {
   EXPECT_TRUE(bar.PanelDTR->styleSheet().contains("#ff0000")) << "DTR is on, so red";
   EXPECT_EQ(form_->windowTitle(), "Kelvora 32 - " + QDir(dir_.path()).filePath("Config.klv"));
   EXPECT_EQ(form_->ParameterBar().PanelDisplayMode->text(), "Hex/ASCII");
-  EXPECT_EQ(form_->ParameterBar().PanelRunStatus->text(), "Running");
   EXPECT_EQ(form_->ParameterBar().PanelCurrentString->text(), "Str=1");
   EXPECT_TRUE(one.DTR(End::A));
-  EXPECT_FALSE(one.RTS(End::A));
 
   // The status bar's buttons reach the channels: a click steps the baud rate.
   bar.PanelBaudRate->click();
   EXPECT_EQ(bar.PanelBaudRate->text(), "14400");
   EXPECT_EQ(one.AppliedSettings(End::A).Baud, 14400);
+
+  // An armed trigger panel blinks red and black; an unused one stays black.
+  form_->Conf().Trigger_HexTTY.Channel[0].Mode = 1;
+  QStringList armed, unused;
+  for (int tick = 0; tick < 2; ++tick) {
+    form_->OneSecondTick();
+    armed << bar.pnTrig->styleSheet();
+    unused << form_->StatusBar(1).pnTrig->styleSheet();
+  }
+  EXPECT_EQ(bar.pnTrig->text(), "Tr-Armed");
+  EXPECT_NE(armed[0].contains("#ff0000"), armed[1].contains("#ff0000"));
+  EXPECT_EQ(form_->StatusBar(1).pnTrig->text(), "Tr-Unused");
+  EXPECT_TRUE(unused[0] == unused[1] && unused[0].contains("#000000")) << "black on channel 2";
+
+  // A lost device shows on its bar until the port opens again.
+  one.Vanish(End::A);
+  ASSERT_TRUE(RunUntil([&] { return !messages_.shown.empty(); }));
+  EXPECT_EQ(bar.PanelComPort->text(), "COM3 lost");
+  one.Reconnect(End::A);
+  form_->Channels().OpenChannels();
+  EXPECT_EQ(bar.PanelComPort->text(), "COM3");
 
   // A disabled channel hides its bar.
   form_->Conf().Comparam.Channel[1].Enabled = false;
@@ -126,27 +140,15 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
     bool enabled;
   };
   const Item items[] = {
-      {"NewItem", "&New", {}, true},
       {"OpenItem", "&Open...", QKeySequence(Qt::ALT | Qt::Key_F1), true},
-      {"SaveAsItem", "S&ave As", QKeySequence(Qt::ALT | Qt::Key_F2), true},
       {"PrintItem", "&Print", {}, false},
-      {"ImportDRLCfg", "&Config.DRL", {}, false},
       {"ExitItem", "E&xit", QKeySequence(Qt::ALT | Qt::Key_X), true},
       {"SettingsLineParameters", "&Line Parameters", Qt::Key_F10, true},
-      {"MenuDisplayParameters", "&Display Setup", {}, true},
       {"Triggers1", "&Trigger", {}, false},
-      {"prSelRuvo94", "&Ruvo-94", {}, true},
       {"MenuDisplayPause", "P&ause", Qt::Key_F12, true},
       {"Rearrange1", "&Library", Qt::Key_F2, false},
-      {"Edit1", "&Edit", QKeySequence(Qt::ALT | Qt::Key_F3), false},
       {"StringsTransmitt", "&Transmit", Qt::Key_F5, false},
-      {"StringsAutoTransmitt", "&AutoTransmit", Qt::Key_F7, false},
-      {"StringsScriptTransmission", "&Script Transmission", Qt::Key_F9, false},
-      {"StrSyntaxSelProtocol", "&Protocol", {}, false},
-      {"ClearALLstrings1", "&Clear ALL strings", {}, false},
-      {"ViewLogFile1", "&View Log File", {}, false},
       {"MenuLogFile", "Log to &File", QKeySequence(Qt::ALT | Qt::Key_L), true},
-      {"MenuLogPrinter", "Log to &Printer", QKeySequence(Qt::ALT | Qt::Key_P), true},
       {"TransmittFile1", "&Transmit File", {}, false},
       {"Transmitta250mSBreak1", "Transmitt a 250mS &Break On Channel 1",
        QKeySequence(Qt::CTRL | Qt::Key_K), true},
@@ -166,51 +168,6 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
                                 "&Help"}));
   EXPECT_FALSE(Named("prSelModbus")->isVisible());
   EXPECT_FALSE(Named<QToolButton>("BtnTransmitt_2")->isEnabled());
-}
-
-TEST_F(MainWindow, AMissingConfiguredPortIsReportedOnceAndStaysDisabledAfterSaving) {
-  SimulatedNullModem cable(2);
-  ports_.Add(2, &cable);
-  Start();
-  form_->Conf().Comparam.Channel[0].Enabled = true;
-  form_->Conf().Comparam.Channel[0].Port = 7;
-  form_->Conf().Comparam.Channel[1].Enabled = false;
-  const QString file = QDir(dir_.path()).filePath("bench.klv");
-  ASSERT_TRUE(form_->ConfigCommands().SaveConfigAs(file));
-  form_.reset();
-  messages_.shown.clear();
-
-  Start({file});
-  ASSERT_EQ(messages_.Texts(), std::vector<QString>{"COM7 is not available!"});
-  EXPECT_FALSE(form_->StatusBar(0).isVisible());
-  form_->ConfigCommands().SaveItemClick();
-  form_.reset();
-  messages_.shown.clear();
-  Start({file});
-  EXPECT_TRUE(messages_.shown.empty());
-  EXPECT_FALSE(form_->Conf().Comparam.Channel[0].Enabled);
-}
-
-TEST_F(MainWindow, AnArmedTriggerPanelBlinksAndAnUnusedOneStaysBlack) {
-  SimulatedNullModem c1(1), c2(2);
-  ports_.Add(1, &c1);
-  ports_.Add(2, &c2);
-  Start();
-  form_->Conf().Trigger_HexTTY.Channel[0].Mode = 1;
-  QPushButton* armed = form_->StatusBar(0).pnTrig;
-  QPushButton* unused = form_->StatusBar(1).pnTrig;
-  QStringList armedStyles, unusedStyles;
-  for (int tick = 0; tick < 2; ++tick) {
-    form_->OneSecondTick();
-    armedStyles << armed->styleSheet();
-    unusedStyles << unused->styleSheet();
-  }
-  EXPECT_EQ(armed->text(), "Tr-Armed");
-  EXPECT_EQ(unused->text(), "Tr-Unused");
-  EXPECT_NE(armedStyles[0].contains("#ff0000"), armedStyles[1].contains("#ff0000"));
-  EXPECT_EQ(unusedStyles[0], unusedStyles[1]);
-  EXPECT_TRUE(unusedStyles[0].contains("#000000")) << "black also on channel 2";
-  EXPECT_FALSE(form_->ParameterBar().PanelClock->text().isEmpty());
 }
 
 TEST_F(MainWindow, TheCloseQuestionsThreeAnswers) {
@@ -262,19 +219,6 @@ TEST_F(MainWindow, TypedCharactersGoToChannelOneWithTheSwedishLettersMapped) {
   EXPECT_TRUE(RunUntil([&] { return indicator->text().isEmpty(); }));
 }
 
-TEST_F(MainWindow, ALostDeviceShowsOnItsBarUntilThePortOpensAgain) {
-  SimulatedNullModem cable(1);
-  auto far = Cable(cable, 1);
-  Start();
-  cable.Vanish(End::A);
-  ASSERT_TRUE(RunUntil([&] { return !messages_.shown.empty(); }));
-  EXPECT_EQ(form_->StatusBar(0).PanelComPort->text(), "COM1 lost");
-  EXPECT_TRUE(form_->Conf().Comparam.Channel[0].Enabled) << "the configuration is the user's";
-  cable.Reconnect(End::A);
-  form_->Channels().OpenChannels();
-  EXPECT_EQ(form_->StatusBar(0).PanelComPort->text(), "COM1");
-}
-
 // The break holds channel 1's line for five ticks while the window goes on.
 TEST_F(MainWindow, TheBreakNeedsChannelOneAndHoldsItsLineWithoutBlocking) {
   Start();
@@ -291,21 +235,26 @@ TEST_F(MainWindow, TheBreakNeedsChannelOneAndHoldsItsLineWithoutBlocking) {
   EXPECT_EQ(cable.BreaksReceived(End::B), 1);
 }
 
-// What arrives is shown and logged; stopping the log writes the Hex/ASCII line
-// in progress, which is logged whole when the log is on again at its end.
-TEST_F(MainWindow, TheFileLogRecordsWhatTheDisplayShowsAndTheLineInProgress) {
+// What arrives is shown and logged to the file and, without a printer, to a
+// PDF; stopping a log writes the Hex/ASCII line in progress, which is logged
+// whole when the log is on again at its end.
+TEST_F(MainWindow, TheLogSwitchesRecordWhatTheDisplayShowsAndTheLineInProgress) {
   SimulatedNullModem cable(1);
   auto far = Cable(cable, 1);
-  Start();
+  TQtPrinterDevice printer;
+  printer.SetPdfDirectory(dir_.path());
+  printer.SetAlwaysPdf(true);
+  Start({}, &printer);
   TLogCommands& log = form_->LogCommands();
   log.FileLogSwitch();
-  ASSERT_TRUE(form_->Conf().Log.LogToFile);
-  EXPECT_TRUE(log.MenuLogFile->isChecked());
-  EXPECT_TRUE(log.sbLogFile->isChecked());
+  log.PrinterLogSwitch();
+  EXPECT_TRUE(log.MenuLogFile->isChecked() && log.sbLogFile->isChecked());
+  EXPECT_TRUE(log.MenuLogPrinter->isChecked() && log.sbLogPrinter->isChecked());
   Send(*far, "AB");
   ASSERT_TRUE(RunUntil([&] { return form_->KLV().CursorX() == 53; }));
   log.FileLogSwitch();
-  EXPECT_FALSE(log.sbLogFile->isChecked());
+  log.PrinterLogSwitch();
+  EXPECT_FALSE(log.sbLogFile->isChecked() || log.sbLogPrinter->isChecked());
   std::string pending(67, ' ');
   pending.replace(0, 5, "41 42");
   pending.replace(51, 2, "AB");
@@ -313,6 +262,15 @@ TEST_F(MainWindow, TheFileLogRecordsWhatTheDisplayShowsAndTheLineInProgress) {
   EXPECT_TRUE(first.startsWith("\r\nKLV V3.02  log file ")) << first.toStdString();
   EXPECT_TRUE(first.contains(QByteArray::fromStdString("\r\n" + pending + "  \r\n\r\nKLV V3.02  ")))
       << first.toStdString();
+  EXPECT_TRUE(messages_.Texts().back().contains('<' + printer.Destination() + '>'));
+  if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {"-layout", printer.Destination(), "-"});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    EXPECT_TRUE(printed.contains(QStringLiteral("41 42 AB KLV V3.02 Printer log closed: ")))
+        << printed.toStdString();
+  }
 
   log.FileLogSwitch();
   Send(*far, "C\n");
@@ -332,44 +290,6 @@ TEST_F(MainWindow, TheFileLogRecordsWhatTheDisplayShowsAndTheLineInProgress) {
   EXPECT_TRUE(form_->Conf().Log.LogToFile);
   EXPECT_TRUE(form_->LogCommands().MenuLogFile->isChecked());
   EXPECT_TRUE(form_->LogCommands().sbLogFile->isChecked());
-}
-
-// Without a printer the log goes to a PDF file; a raw data format prints only
-// the log's own opening and closing lines.
-TEST_F(MainWindow, ThePrinterLogSwitchPrintsToAPdfFile) {
-  if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-    GTEST_SKIP() << "pdftotext is not installed";
-  SimulatedNullModem cable(1);
-  auto far = Cable(cable, 1);
-  TQtPrinterDevice printer;
-  printer.SetPdfDirectory(dir_.path());
-  printer.SetAlwaysPdf(true);
-  Start({}, &printer);
-  TLogCommands& log = form_->LogCommands();
-  const auto printRun = [&](std::string_view bytes) {
-    log.PrinterLogSwitch();
-    EXPECT_TRUE(log.MenuLogPrinter->isChecked());
-    const int row = form_->KLV().CursorY();
-    Send(*far, bytes);
-    EXPECT_TRUE(RunUntil([&] { return form_->KLV().CursorY() == row + 1; }));
-    log.PrinterLogSwitch();
-    EXPECT_FALSE(log.sbLogPrinter->isChecked());
-    const QString pdf = printer.Destination();
-    EXPECT_TRUE(messages_.Texts().back().contains(QLatin1Char('<') + pdf + QLatin1Char('>')));
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    EXPECT_TRUE(text.waitForFinished(60000));
-    return QString::fromUtf8(text.readAllStandardOutput()).simplified();
-  };
-
-  const QString hex = printRun("AB\n");
-  EXPECT_TRUE(hex.contains(QStringLiteral("Printer log opened: "))) << hex.toStdString();
-  EXPECT_TRUE(hex.contains(QStringLiteral("41 42 0A AB."))) << hex.toStdString();
-  EXPECT_TRUE(hex.contains(QStringLiteral("Printer log closed: "))) << hex.toStdString();
-  form_->Conf().Misc.LogDataFormat = 1;  // "0D41"
-  const QString raw = printRun("CD\n");
-  EXPECT_TRUE(raw.contains(QStringLiteral("Printer log closed: "))) << raw.toStdString();
-  EXPECT_FALSE(raw.contains(QStringLiteral("CD"))) << raw.toStdString();
 }
 
 // The protocol submenu, the Protocol display and Ruvo-94 frames from the line.
@@ -405,19 +325,6 @@ TEST_F(MainWindow, SelectingRuvo94DecodesFramesInTheProtocolDisplay) {
   EXPECT_EQ(messages_.Texts().back(), "The display mode will be to set Hex/Ascii mode");
   EXPECT_EQ(display.CurrentDisplayMode(), TDisplayMode::HexAscii);
   EXPECT_TRUE(display.BtnHexAscii->isChecked());
-}
-
-// The menu item opens the rules dialog on the configuration's own record.
-TEST_F(MainWindow, TheProtocolParametersItemEditsTheUserRules) {
-  Start();
-  QTimer::singleShot(0, [] {
-    auto* dialog = qobject_cast<TProprietarySettingsDlg*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
-    dialog->seLengthAdjust->setValue(-3);
-    dialog->OKBtn->click();
-  });
-  Named("ProprietaryProtocol")->trigger();
-  EXPECT_EQ(form_->Conf().Protocolparam.LengthAdjust.get(), -3);
 }
 
 // The caret follows received text unless the user works elsewhere in the

@@ -26,10 +26,10 @@ TEST(IntervalArrows, StepByTheMultiplierAndLandWithinTheirLimits) {
     int result;
   };
   const Case cases[] = {
-      {"1500", 2, true, 1600},  {"1500", 2, false, 1400}, {"59500", 3, true, 60000},
-      {"700", 3, false, 100},   {"100", 0, false, 100},   {"0", 0, true, 1},
-      {"40", 1, false, 100},    {"99999", 3, false, 60000}, {"-5000", 3, true, 0},
-      {"", 2, true, 1600},      {"-", 2, false, 1400},  // no number: from the stored 1500
+      {"1500", 2, true, 1600}, {"1500", 2, false, 1400},   {"59500", 3, true, 60000},
+      {"700", 3, false, 100},  {"100", 0, false, 100},     {"0", 0, true, 1},
+      {"40", 1, false, 100},   {"99999", 3, false, 60000}, {"-5000", 3, true, 0},
+      {"", 2, true, 1600},     {"-", 2, false, 1400},  // no number: from the stored 1500
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ArrowInterval(QString::fromLatin1(c.text), 1500, c.multiplier, c.up), c.result)
@@ -68,9 +68,9 @@ TEST_F(MiscSettingsTest, TypedKeysKeepTheEditANumberInRange) {
     bool reported;
   };
   const Case cases[] = {
-      {"", 0, "0", "0", 1, false},         {"", 0, "70000", "70000", 5, true},
+      {"", 0, "0", "0", 1, false},          {"", 0, "70000", "70000", 5, true},
       {"70000", 5, "1", "70000", 5, false},  // five characters at most
-      {"15", 2, "x", "1500", 4, false},    {"500", 0, "0", "500", 0, false},
+      {"15", 2, "x", "1500", 4, false},     {"500", 0, "0", "500", 0, false},
       {"500", 0, "02", "2500", 1, false},
   };
   for (const Case& c : cases) {

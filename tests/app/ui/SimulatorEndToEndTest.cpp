@@ -1,6 +1,6 @@
 // The real main window (offscreen) on the device simulator's Ruvo-94 link:
-// what the simulator sent, decoded channel by channel, is what the window
-// shows and what its text log holds, the injected faults included.
+// what the simulator sent, decoded channel by channel, is what the window's
+// text log holds, the injected faults included.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -28,17 +28,14 @@ QByteArray ReadFile(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-std::vector<std::string> Lines(const std::string& text) {
+// The log's lines without its own opening and closing lines.
+std::vector<std::string> Lines(const QByteArray& text) {
   std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find("\r\n", at);
-    const std::string line = text.substr(at, end - at);
-    if (!line.empty() && line.rfind("KLV V3.02", 0) != 0)
-      lines.push_back(line);
-    if (end == std::string::npos)
-      break;
-    at = end + 2;
+  for (QByteArray line : text.split('\n')) {
+    if (line.endsWith('\r'))
+      line.chop(1);
+    if (!line.isEmpty() && !line.startsWith("KLV V3.02"))
+      lines.push_back(line.toStdString());
   }
   return lines;
 }
@@ -54,7 +51,7 @@ std::vector<std::string> Decoded(const QByteArray& bytes, int channel) {
   TProtocol_Ruvo94 decoder(parts.config.Conf(), output, channels, log);
   for (char byte : bytes)
     decoder.RuvoReceiveByte(channel, static_cast<std::uint8_t>(byte));
-  return Lines(log.file);
+  return Lines(QByteArray::fromStdString(log.file));
 }
 
 class SimulatorEndToEnd : public testing::Test {
@@ -128,7 +125,7 @@ TEST_F(SimulatorEndToEnd, TheWindowDecodesTheSimulatedLinkAndItsFaults) {
     expected = Decoded(one, 0);
     const std::vector<std::string> answers = Decoded(two, 1);
     expected.insert(expected.end(), answers.begin(), answers.end());
-    logged = Lines(ReadFile(dir_.filePath("Run.Log")).toStdString());
+    logged = Lines(ReadFile(dir_.filePath("Run.Log")));
     std::sort(expected.begin(), expected.end());
     std::sort(logged.begin(), logged.end());
     // 40 polls and 40 answers: at least 80 lines once the link is through.
@@ -142,27 +139,6 @@ TEST_F(SimulatorEndToEnd, TheWindowDecodesTheSimulatedLinkAndItsFaults) {
   };
   EXPECT_GE(count("To:"), 40) << "most frames are good";
   EXPECT_GE(count("-----FRAME ERROR: "), 3) << "faults were injected";
-
-  // The console shows the same lines: answers (channel 2) blue, errors red.
-  const TConsoleBuffer& console = form_->KLV().Buffer();
-  std::vector<std::string> shown;
-  bool blueAnswer = false, redError = false;
-  const auto* colours = dynamic_cast<const TColorConsoleBuffer*>(&console);
-  ASSERT_NE(colours, nullptr);
-  for (int y = 0; y < console.Rows(); ++y) {
-    std::string row = test::Trimmed(console.RowText(y));
-    const TColor first = colours->Attrs().At(colours->AttrAt(0, y)).Font.Color;
-    if (row.rfind("To:01H", 0) == 0 && first == clBlue)
-      blueAnswer = true;
-    if (row.rfind("-----FRAME ERROR: ", 0) == 0 && first == clRed)
-      redError = true;
-    if (!row.empty())
-      shown.push_back(row);
-  }
-  std::sort(shown.begin(), shown.end());
-  EXPECT_TRUE(std::includes(logged.begin(), logged.end(), shown.begin(), shown.end()));
-  EXPECT_TRUE(blueAnswer);
-  EXPECT_TRUE(redError);
 }
 
 }  // namespace
