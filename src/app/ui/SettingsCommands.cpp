@@ -64,6 +64,8 @@ void TSettingsCommands::PlaceMenu(QMenuBar* bar) {
   settings->addAction(SettingsMisc);
 }
 
+// The settings dialogs are modal: exec() runs an event loop of its own, in
+// which received data goes on being shown (no rendering is under way here).
 void TSettingsCommands::LineParametersClick() {
   if (channelDlg_->exec() == QDialog::Accepted)
     channels_.OpenChannels();
