@@ -649,6 +649,18 @@ void TComPort::WriteBytes(std::string_view bytes) {
   s->OutCv.notify_one();
 }
 
+int TComPort::InputWaiting() const {
+  if (!session_)
+    return 0;
+  return static_cast<int>(session_->InHead.load(std::memory_order_acquire) -
+                          session_->InTail.load(std::memory_order_relaxed));
+}
+
+void TComPort::DeliverReceived() {
+  if (session_ && !session_->InHandler)
+    DeliverAvail(session_->Id);
+}
+
 int TComPort::OutputPending() const {
   if (!session_)
     return 0;

@@ -81,6 +81,12 @@ class TComPort : public QObject {
 
   // Oldest byte of the input ring; 0 when empty or closed.
   std::uint8_t ReadByte();
+  // Bytes waiting in the input ring (0 when closed).
+  int InputWaiting() const;
+  // Raises OnTriggerAvail now for the bytes waiting in the input ring, as the
+  // posted event would (for example before the program exits). Does nothing
+  // while a handler of this port is running.
+  void DeliverReceived();
   // Appends all bytes to the output ring, or none: throws EComPortError
   // (BufferFull) when the room is smaller than the data.
   void WriteBytes(std::string_view bytes);
