@@ -32,6 +32,8 @@ class IDisplayRenderer {
   // (toFile) or the printer log; the line itself is kept. Modes whose text
   // reaches the logs as it comes have nothing to write.
   virtual void LogPendingLine(std::string_view tail, bool toFile) = 0;
+  // Whether a line in progress holds bytes that have not reached the logs.
+  virtual bool LinePending() const { return false; }
 };
 
 // The file and printer log as the main window drives it.

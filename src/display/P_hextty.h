@@ -94,6 +94,7 @@ class THexAsciiRenderer final : public IDisplayRenderer {
   void LogPendingLine(std::string_view tail, bool toFile) override {
     renderer_.HexLogPendingLine(tail, toFile);
   }
+  bool LinePending() const override { return renderer_.HexCount() > 0; }
 
  private:
   TProtocol_HexTTY& renderer_;
