@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QVBoxLayout>
 #include <cstdio>
 
 #include "display/ui/ConsoleWidget.h"
@@ -46,8 +47,17 @@ int CountPixels(const QImage& image, QRect area, QRgb color) {
 }
 
 // Channel 2's cell blue and underlined, channel 1's black; the caret on the cursor cell's ascent.
+// The console sits in a laid-out window as in the main window, where Qt's own glyph-run
+// underline is not drawn.
 TEST(ConsoleWidget, ABlueUnderlinedCellIsPaintedBlue) {
-  auto console = MainConsole();
+  QWidget window;
+  auto* console = new TColorConsole(&window);
+  (new QVBoxLayout(&window))->addWidget(console);
+  console->SetCols(94);
+  console->SetFont(MainFont());
+  console->SetControlColor(clWhite);
+  window.resize(900, 600);
+  window.show();
   console->WriteString("A");
   console->SetFont(MainFont(clBlue, FontStyle::Underline));
   console->WriteString("B");
@@ -56,16 +66,20 @@ TEST(ConsoleWidget, ABlueUnderlinedCellIsPaintedBlue) {
   console->PlaceCaret();
   Settle(*console);
 
-  const QImage image = console->viewport()->grab().toImage();
+  // The whole window's picture, the viewport's top left moved to (0, 0).
+  const QPoint corner = console->viewport()->mapTo(&window, QPoint(0, 0));
+  const QImage image = window.grab().toImage().copy(QRect(corner, console->viewport()->size()));
   const int cw = console->CharWidth();
   const QRect black(0, 0, cw, console->CharHeight());
   EXPECT_EQ(CountPixels(image, black, qRgb(0, 0, 255)), 0);
   EXPECT_GT(CountPixels(image, black, qRgb(0, 0, 0)), 0);
-  // The underline: a row of blue pixels across the cell below the baseline.
-  bool underline = false;
-  for (int y = console->Ascent(); y < console->CharHeight() && !underline; ++y)
-    underline = CountPixels(image, QRect(cw, y, cw, 1), qRgb(0, 0, 255)) >= cw - 2;
-  EXPECT_TRUE(underline);
+  // The underline: a row of blue pixels across the cell below the baseline, and no such
+  // black row under channel 1's cell.
+  int underline = -1;
+  for (int y = console->Ascent(); y < console->CharHeight() && underline < 0; ++y)
+    underline = CountPixels(image, QRect(cw, y, cw, 1), qRgb(0, 0, 255)) >= cw - 2 ? y : -1;
+  ASSERT_GE(underline, 0);
+  EXPECT_LT(CountPixels(image, QRect(0, underline, cw, 1), qRgb(0, 0, 0)), cw / 2);
   const QRect caret = console->CaretRect();
   EXPECT_EQ(caret, QRect(2 * cw, console->CharHeight() + console->Ascent(), cw, 2));
   EXPECT_EQ(CountPixels(image, caret, qRgb(0, 0, 0)), caret.width() * 2);

@@ -585,7 +585,12 @@ const TColorConsole::PaintFont& TColorConsole::FontFor(int attr) {
   const TFixedFont& face = ColorBuffer().Attrs().At(attr).Font;
   if (!entry.valid || !entry.face.SameFace(face)) {
     entry.face = face;
-    entry.raw = QRawFont::fromFont(ToQFont(face));
+    const QFont qfont = ToQFont(face);
+    entry.raw = QRawFont::fromFont(qfont);
+    const QFontMetrics fm(qfont);
+    entry.underlinePos = fm.underlinePos();
+    entry.strikeOutPos = fm.strikeOutPos();
+    entry.lineWidth = std::max(1, fm.lineWidth());
     QString all;
     for (int b = 0; b < 256; ++b)
       all.append(Cp1252ToUnicode(static_cast<unsigned char>(b)));
@@ -644,10 +649,18 @@ void TColorConsole::PaintRowCells(QPainter& painter, int row, int first, int las
     }
     run.setRawFont(font.raw);
     run.setRawData(runGlyphs_.data(), cellPositions_.data(), count);
-    run.setUnderline((a.Font.Style & FontStyle::Underline) != 0);
-    run.setStrikeOut((a.Font.Style & FontStyle::StrikeOut) != 0);
-    painter.drawGlyphRun(QPointF((col - ScrollOrigin().x()) * CharWidth() - a.LeftShift, baseline),
-                         run);
+    const int left = (col - ScrollOrigin().x()) * CharWidth();
+    painter.drawGlyphRun(QPointF(left - a.LeftShift, baseline), run);
+    // The lines across the run's cells, kept within the row.
+    const auto line = [&](int top) {
+      top = std::min(top, rowRect.bottom() + 1 - font.lineWidth);
+      painter.fillRect(QRect(left, top, count * CharWidth(), font.lineWidth),
+                       ToQColor(a.Font.Color));
+    };
+    if (a.Font.Style & FontStyle::Underline)
+      line(baseline + font.underlinePos);
+    if (a.Font.Style & FontStyle::StrikeOut)
+      line(baseline - font.strikeOutPos);
     ++runs_;
     col = end;
   }

@@ -204,10 +204,15 @@ class TColorConsole : public TConsole {
  private:
   // An attribute's font as raw glyphs: runs are drawn glyph by glyph at the
   // cell positions, with no text shaping and no font selection per run.
+  // Underline and strike-out are drawn as lines of their own: a glyph run's
+  // decorations land off by the viewport's offset in the window.
   struct PaintFont {
     TFixedFont face;
     QRawFont raw;
     std::array<quint32, 256> glyphs{};
+    int underlinePos = 1;  // below the baseline
+    int strikeOutPos = 3;  // above the baseline
+    int lineWidth = 1;
     bool valid = false;
   };
   const PaintFont& FontFor(int attr);
