@@ -14,6 +14,15 @@
 namespace klv {
 namespace {
 
+// The text of a PDF file as pdftotext lays it out; empty when it cannot be read.
+QString PdfText(const QString& path) {
+  QProcess process;
+  process.start(QStringLiteral("pdftotext"),
+                {QStringLiteral("-layout"), path, QStringLiteral("-")});
+  const bool read = process.waitForFinished(60000) && process.exitCode() == 0;
+  return read ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
+}
+
 // The printer log through the real device into a PDF file, read back by pdftotext: full pages
 // are turned and long lines wrap, nothing is lost.
 TEST(PrinterDevice, PrinterLogBecomesAPdfFile) {
@@ -52,10 +61,7 @@ TEST(PrinterDevice, PrinterLogBecomesAPdfFile) {
   engine.ClosePrinterLog();
   EXPECT_EQ(messages.shown.size(), 1u);
 
-  QProcess process;
-  process.start(pdftotext, {QStringLiteral("-layout"), path, QStringLiteral("-")});
-  ASSERT_TRUE(process.waitForFinished(60000) && process.exitCode() == 0);
-  const QString text = QString::fromUtf8(process.readAllStandardOutput());
+  const QString text = PdfText(path);
   EXPECT_GE(text.split(QLatin1Char('\f'), Qt::SkipEmptyParts).size(), 3) << text.toStdString();
   // pdftotext rebuilds runs of blanks from glyph positions, not exactly.
   QStringList printed = text.split(QRegularExpression(QStringLiteral("[\\n\\f]")));
@@ -69,6 +75,34 @@ TEST(PrinterDevice, PrinterLogBecomesAPdfFile) {
   EXPECT_EQ(printed.mid(201, printed.size() - 203).join(QString()), longLine);
   EXPECT_EQ(printed[printed.size() - 2], QStringLiteral("Channel two \u00E9t\u00E9"));
   EXPECT_EQ(printed.back(), QStringLiteral("KLV V3.02 Printer log closed: ") + stamp);
+}
+
+// A full console line fits on one printed line on A4 and on Letter; a lone CR ends a line as
+// CR LF does, and a CR LF split between two writes ends only one.
+TEST(PrinterDevice, AConsoleLineFitsAndEveryLineEndStartsALine) {
+  if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+    GTEST_SKIP() << "pdftotext is not installed";
+  QString line;  // as wide as the console
+  for (int i = 0; line.size() < 94; ++i)
+    line += QStringLiteral("%1").arg(i % 10);
+  for (const QPageSize::PageSizeId paper : {QPageSize::A4, QPageSize::Letter}) {
+    QTemporaryDir dir;
+    TQtPrinterDevice device;
+    device.SetPdfDirectory(dir.path());
+    device.SetAlwaysPdf(true);
+    device.SetPdfPageSize(QPageSize(paper));
+    ASSERT_TRUE(device.Begin(nullptr));
+    EXPECT_GE(device.PointSize(), 9.0) << "legible";
+    for (const QString& text :
+         {line + "\r\n", QStringLiteral("one\rtwo\r"), QStringLiteral("\nthree\r\n\r\nfour")})
+      EXPECT_TRUE(device.Write(text));
+    device.End();
+    const QString printed =
+        PdfText(device.Destination())
+            .trimmed()
+            .replace(QRegularExpression(QStringLiteral(" *\n *")), QStringLiteral("|"));
+    EXPECT_EQ(printed.toStdString(), (line + "|one|two|three||four").toStdString()) << paper;
+  }
 }
 
 }  // namespace

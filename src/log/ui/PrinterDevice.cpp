@@ -16,6 +16,9 @@ namespace klv {
 namespace {
 
 constexpr int kTabColumns = 8;
+// A full console line fits across the page, in at most the largest size.
+constexpr int kLineColumns = 94;
+constexpr double kLargestPointSize = 10;
 
 }  // namespace
 
@@ -25,7 +28,7 @@ TQtPrinterDevice::TQtPrinterDevice() {
   font_.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
   font_.setStyleHint(QFont::TypeWriter);
   font_.setFixedPitch(true);
-  font_.setPointSizeF(10);
+  font_.setPointSizeF(kLargestPointSize);
 }
 
 TQtPrinterDevice::~TQtPrinterDevice() {
@@ -74,6 +77,8 @@ bool TQtPrinterDevice::Begin(QString* error) {
       destination_ = NewPdfFileName();
       printer_->setOutputFormat(QPrinter::PdfFormat);
       printer_->setOutputFileName(destination_);
+      if (pdfPageSize_.isValid())
+        printer_->setPageSize(pdfPageSize_);
     }
   } else {
     destination_ = info.printerName();
@@ -82,7 +87,7 @@ bool TQtPrinterDevice::Begin(QString* error) {
   if (error_.isEmpty()) {
     printer_->setDocName(QStringLiteral("Kelvora 32 printer log"));
     printer_->setCreator(QStringLiteral("Kelvora 32"));
-    printer_->setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    printer_->setPageMargins(QMarginsF(10, 15, 10, 15), QPageLayout::Millimeter);
     painter_ = std::make_unique<QPainter>();
     if (!painter_->begin(printer_.get())) {
       error_ = toFile_ ? QStringLiteral("The PDF file <") + destination_ +
@@ -102,6 +107,19 @@ bool TQtPrinterDevice::Begin(QString* error) {
   const QRectF page = printer_->pageLayout().paintRectPixels(printer_->resolution());
   pageWidth_ = page.width();
   pageHeight_ = page.height();
+  // The size from the width of a column at the largest size, then stepped
+  // down while the measured line is still too wide (hinting, rounding).
+  font_.setPointSizeF(kLargestPointSize);
+  const QString line(kLineColumns, QLatin1Char('0'));
+  const double width = QFontMetricsF(font_, printer_.get()).horizontalAdvance(line);
+  if (width > pageWidth_) {
+    double size = std::floor(kLargestPointSize * pageWidth_ / width * 10) / 10;
+    font_.setPointSizeF(size);
+    while (size > 1 && QFontMetricsF(font_, printer_.get()).horizontalAdvance(line) > pageWidth_) {
+      size -= 0.1;
+      font_.setPointSizeF(size);
+    }
+  }
   SetFont(false, false);
   const QFontMetricsF metrics(font_, printer_.get());
   ascent_ = metrics.ascent();
@@ -110,6 +128,7 @@ bool TQtPrinterDevice::Begin(QString* error) {
   tabWidth_ = metrics.horizontalAdvance(QLatin1Char(' ')) * kTabColumns;
   x_ = 0;
   y_ = ascent_;
+  afterCr_ = false;
   return true;
 }
 
@@ -158,9 +177,12 @@ bool TQtPrinterDevice::Write(const QString& text) {
     return drawn;
   };
   for (QChar ch : text) {
-    if (ch == QLatin1Char('\r'))
-      continue;  // CR LF ends a line; the LF does it
-    if (ch == QLatin1Char('\n')) {
+    // CR, LF and CR LF (also split between two writes) each end one line.
+    const bool lfAfterCr = afterCr_ && ch == QLatin1Char('\n');
+    afterCr_ = ch == QLatin1Char('\r');
+    if (lfAfterCr)
+      continue;
+    if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n')) {
       if (!flush())
         return false;
       NewLine();

@@ -1,9 +1,12 @@
 // The printer log's device: a print job on the default printer, or a PDF
 // file when no printer is installed. Text is drawn line by line in a
-// fixed-pitch 10 pt font; long lines wrap and full pages are turned.
+// fixed-pitch font of at most 10 pt, small enough that a full console line
+// (94 columns) fits the page's width; longer lines wrap and full pages are
+// turned. CR, LF and CR LF each end a line.
 #pragma once
 
 #include <QFont>
+#include <QPageSize>
 #include <QString>
 #include <memory>
 
@@ -27,6 +30,10 @@ class TQtPrinterDevice : public IPrinterDevice {
   QString PdfDirectory() const;
   // Print to a PDF file even when a printer is installed.
   void SetAlwaysPdf(bool on) { alwaysPdf_ = on; }
+  // The paper of PDF files; an invalid size leaves Qt's default.
+  void SetPdfPageSize(const QPageSize& size) { pdfPageSize_ = size; }
+  // The font's point size in the running job.
+  double PointSize() const { return font_.pointSizeF(); }
 
   bool Begin(QString* error) override;
   void SetFont(bool bold, bool underline) override;
@@ -45,6 +52,7 @@ class TQtPrinterDevice : public IPrinterDevice {
   std::unique_ptr<QPainter> painter_;
   QFont font_;
   QString pdfDirectory_;
+  QPageSize pdfPageSize_;
   bool alwaysPdf_ = false;
   bool toFile_ = false;
   QString destination_;
@@ -59,6 +67,7 @@ class TQtPrinterDevice : public IPrinterDevice {
   double pageWidth_ = 0;
   double pageHeight_ = 0;
   double tabWidth_ = 0;
+  bool afterCr_ = false;  // the last character was a CR: an LF now ends no further line
 };
 
 }  // namespace klv
