@@ -2,11 +2,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstring>
 
 #include "common/Cp1252.h"
+#include "common/ReplaceFile.h"
 #include "conf/ConfDefaults.h"
 
 namespace klv {
@@ -135,17 +135,12 @@ bool TConfigFile::SaveConfig() {
   conf_->FileHead.Ident.assign(kConfIdent);
   conf_->FileHead.Version.assign(kConfVersion);
 
-  QSaveFile file(fileName_);
-  bool ok = file.open(QIODevice::WriteOnly);
-  if (ok) {
-    const qint64 written =
-        file.write(reinterpret_cast<const char*>(conf_.get()), static_cast<qint64>(kConfSize));
-    ok = written == static_cast<qint64>(kConfSize);
-    ok = ok ? file.commit() : (file.cancelWriting(), false);
-  }
-  if (!ok) {
+  QString reason;
+  const QByteArray image(reinterpret_cast<const char*>(conf_.get()),
+                         static_cast<qsizetype>(kConfSize));
+  if (!ReplaceFile(fileName_, image, &reason)) {
     messages_.Error(QString("Cannot save the configuration to %1: %2. The file was not changed.")
-                        .arg(ConfigFullPath(), file.errorString()));
+                        .arg(ConfigFullPath(), reason));
     return false;
   }
   host_.UpdateTitle();

@@ -175,6 +175,8 @@ TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {
   ASSERT_EQ(parts.messages.shown.size(), 1u);
   EXPECT_EQ(parts.messages.shown[0].kind, Kind::Error);
   EXPECT_TRUE(parts.messages.shown[0].text.contains(name));
+  EXPECT_TRUE(parts.messages.shown[0].text.contains(QString::fromLocal8Bit(strerror(EFBIG))))
+      << "the system's reason: " << parts.messages.shown[0].text.toStdString();
   EXPECT_TRUE(parts.config.ConfigChanged()) << "nothing was saved";
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"keep.klv"})
       << "no temporary file is left behind";
