@@ -191,6 +191,12 @@ void TChannels::ProcessReceivedBytes(int channel, const QByteArray& bytes) {
   order_.Drain();
 }
 
+void TChannels::DrainReceived() {
+  for (int channel = 0; channel < 2; ++channel)
+    Port(channel).DeliverReceived();
+  order_.Drain();
+}
+
 bool TChannels::LogsModemChanges(int channel) const {
   return channel == 0 ? conf_.MiscBool.LogModemP : conf_.MiscBool.LogModemS;
 }

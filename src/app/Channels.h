@@ -78,8 +78,9 @@ class TChannels : public QObject, public IChannelServices, public IChannelPorts 
   // Received bytes of a channel, as the port delivers them or as local echo
   // returns them: rendered in arrival order, never inside another rendering.
   void ProcessReceivedBytes(int channel, const QByteArray& bytes);
-  // Renders everything received and not yet rendered.
-  void DrainReceived() { order_.Drain(); }
+  // Renders everything received and not yet rendered, also what the ports
+  // have read and not yet handed over (before the program exits).
+  void DrainReceived();
   // Whether received bytes or modem-line changes wait to be rendered.
   bool ReceivedWaiting() const { return !order_.Empty(); }
   void ReportModemStatus(int channel);

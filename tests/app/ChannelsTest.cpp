@@ -198,6 +198,23 @@ TEST_F(ChannelsTest, AVanishedDeviceKeepsItsLastBytesAndStopsTheChannelsActivity
   EXPECT_TRUE(channels_.LostReason(0).isEmpty());
 }
 
+// Before the program exits, the bytes the port has read but not yet handed
+// over are rendered.
+TEST_F(ChannelsTest, DrainingRendersTheBytesStillInThePortsRing) {
+  SimulatedNullModem cable(1);
+  ports_.Add(1, &cable);
+  auto far = cable.OpenEnd(End::B);
+  Open(1);
+  std::string data(3000, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<char>('a' + i % 26);
+  Send(*far, data);
+  for (int waited = 0; channels_.PrimaryPort.InputWaiting() < 3000 && waited < 5000; ++waited)
+    QThread::msleep(1);
+  channels_.DrainReceived();
+  EXPECT_EQ(renderer_.Text(0), data);
+}
+
 // The status bar's buttons: the port skips missing numbers and the other
 // channel's port; the baud rate runs 115200, 1001, 110; each is applied.
 TEST_F(ChannelsTest, SteppingTheLineParametersAppliesThemAtOnce) {
