@@ -6,8 +6,7 @@
 
 namespace klv {
 
-// "yyyy-mm-dd hh:mm:ss,t": the tenths digit comes from the time rounded to
-// the nearest tenth of a second, the rest from the time itself.
+// "yyyy-mm-dd hh:mm:ss,t": t is the tenth of the second the stamp shows.
 QString TimeStampText(const QDateTime& time);
 
 }  // namespace klv

@@ -11,15 +11,16 @@
 namespace klv {
 namespace {
 
-TEST(TimeStamp, TenthsAreRoundedHalfToEvenButTheSecondsAreNot) {
-  const std::pair<int, const char*> cases[] = {
-      {0, "09:05:07,0"},   {349, "09:05:07,3"}, {351, "09:05:07,4"},
-      {960, "09:05:07,0"},  // rounds to a whole second: the seconds stay those of the time
-      {50, "09:05:07,0"},  {150, "09:05:07,2"}, {999, "09:05:07,0"}};
-  for (const auto& [ms, text] : cases) {
-    EXPECT_EQ(TimeStampText(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7, ms))),
+TEST(TimeStamp, TheTenthBelongsToTheSecondShownSoStampsNeverRunBackwards) {
+  const std::pair<QTime, const char*> cases[] = {
+      {QTime(9, 5, 7, 0), "09:05:07,0"},     {QTime(9, 5, 7, 351), "09:05:07,3"},
+      {QTime(9, 5, 38, 899), "09:05:38,8"},  {QTime(9, 5, 38, 950), "09:05:38,9"},
+      {QTime(9, 5, 38, 999), "09:05:38,9"},  {QTime(9, 5, 39, 0), "09:05:39,0"},
+      {QTime(23, 59, 59, 999), "23:59:59,9"}};
+  for (const auto& [time, text] : cases) {
+    EXPECT_EQ(TimeStampText(QDateTime(QDate(2026, 12, 6), time)),
               QStringLiteral("2026-12-06 ") + text)
-        << ms;
+        << text;
   }
 }
 
