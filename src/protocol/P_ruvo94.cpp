@@ -15,6 +15,18 @@ void AppendHex(std::string& text, std::uint8_t byte) {
   text += kHexDigits[byte & 0x0F];
 }
 
+// A byte of the header or the message as shown: a code below 20H as "[0DH]",
+// so that it cannot move the cursor.
+void AppendShown(std::string& text, std::uint8_t c) {
+  if (c < 0x20) {
+    text += '[';
+    AppendHex(text, c);
+    text += "H]";
+  } else {
+    text += static_cast<char>(c);
+  }
+}
+
 // The next line's piece of the message, taken from its front: characters are
 // moved while the piece is shorter than 37; codes below 20H show as "[0DH]".
 std::string TakePiece(std::string_view& message) {
@@ -22,13 +34,7 @@ std::string TakePiece(std::string_view& message) {
   while (!message.empty() && piece.size() < TProtocol_Ruvo94::kPieceLength) {
     const auto c = static_cast<std::uint8_t>(message.front());
     message.remove_prefix(1);
-    if (c < 0x20) {
-      piece += '[';
-      AppendHex(piece, c);
-      piece += "H]";
-    } else {
-      piece += static_cast<char>(c);
-    }
+    AppendShown(piece, c);
   }
   return piece;
 }
@@ -45,7 +51,7 @@ std::string TProtocol_Ruvo94::HeaderText(std::uint8_t to, std::uint8_t from, std
   header += "H From:";
   AppendHex(header, from);
   header += "H Type:";
-  header += static_cast<char>(type);
+  AppendShown(header, type);
   header += " Msg:";
   return header;
 }
