@@ -75,6 +75,7 @@ TDisplayMode TDisplayCommands::CurrentDisplayMode() const {
 }
 
 void TDisplayCommands::SetDisplayMode(TDisplayMode mode) {
+  emit DisplayClearing();
   conf_.DisplayMode = static_cast<std::uint8_t>(mode);
   console_.Clear();
   switch (mode) {

@@ -46,6 +46,9 @@ class TDisplayCommands : public QObject {
   QToolButton* BtnPause;
 
  signals:
+  // At the start of SetDisplayMode, before the console and the line in
+  // progress are cleared.
+  void DisplayClearing();
   // After SetDisplayMode: the bars show the mode.
   void DisplayModeChanged();
   void PauseChanged();

@@ -154,6 +154,8 @@ void TKLVAppForm::ConnectParts() {
     UpdateParameterBar();
     UpdateStatusBars();
   });
+  connect(displayCommands_, &TDisplayCommands::DisplayClearing, logCommands_,
+          &TLogCommands::LogPendingLine);
   connect(displayCommands_, &TDisplayCommands::PauseChanged, this, &TKLVAppForm::UpdateRunStatus);
   connect(settingsCommands_, &TSettingsCommands::DisplaySetupChanged, this, [this] {
     UpdateStatusBars();

@@ -99,6 +99,16 @@ std::string TLogCommands::ClosingTail() const {
   return "  " + TimeStampText(QDateTime::currentDateTime()).toStdString();
 }
 
+void TLogCommands::LogPendingLine() {
+  IDisplayRenderer* renderer = dispatcher_.ActiveRenderer();
+  if (renderer == nullptr || !renderer->LinePending())
+    return;
+  if (conf_.Log.LogToFile)
+    renderer->LogPendingLine(ClosingTail(), true);
+  if (conf_.Log.LogToPrinter)
+    renderer->LogPendingLine(ClosingTail(), false);
+}
+
 void TLogCommands::StopFileLog() {
   if (IDisplayRenderer* renderer = dispatcher_.ActiveRenderer())
     renderer->LogPendingLine(ClosingTail(), true);

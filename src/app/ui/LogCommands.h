@@ -31,6 +31,9 @@ class TLogCommands : public QObject {
   // Writes the display line in progress, then closes the log.
   void StopFileLog();
   void StopPrinterLog();
+  // Writes the display line in progress, if it holds bytes, to the logs that
+  // are on (before the display is cleared, which would lose it).
+  void LogPendingLine();
   // The logs and the time-stamp button as a newly applied record says.
   void ApplyLogSettings();
 

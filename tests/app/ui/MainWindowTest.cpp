@@ -237,7 +237,7 @@ TEST_F(MainWindow, TheBreakNeedsChannelOneAndHoldsItsLineWithoutBlocking) {
 
 // What arrives is shown and logged to the file and, without a printer, to a
 // PDF; stopping a log writes the Hex/ASCII line in progress, which is logged
-// whole when the log is on again at its end.
+// whole when the log is on again at its end; clearing the display logs it too.
 TEST_F(MainWindow, TheLogSwitchesRecordWhatTheDisplayShowsAndTheLineInProgress) {
   SimulatedNullModem cable(1);
   auto far = Cable(cable, 1);
@@ -275,13 +275,21 @@ TEST_F(MainWindow, TheLogSwitchesRecordWhatTheDisplayShowsAndTheLineInProgress) 
   log.FileLogSwitch();
   Send(*far, "C\n");
   ASSERT_TRUE(RunUntil([&] { return form_->KLV().CursorY() == 1; }));
+  Send(*far, "DE");
+  ASSERT_TRUE(RunUntil([&] { return form_->KLV().CursorX() == 53; }));
+  form_->DisplayCommands().BtnClearDisplay->click();
   ASSERT_TRUE(form_->ConfigCommands().SaveConfigAs(QDir(dir_.path()).filePath("logging.klv")));
   log.FileLogSwitch();
   std::string whole(67, ' ');
   whole.replace(0, 11, "41 42 43 0A");
   whole.replace(51, 4, "ABC.");
   const QByteArray both = ReadFile("KLV.Log");
-  EXPECT_TRUE(both.mid(first.size()).contains(QByteArray::fromStdString("\r\n" + whole + "  \r\n")))
+  std::string cleared(67, ' ');
+  cleared.replace(0, 5, "44 45");
+  cleared.replace(51, 2, "DE");
+  EXPECT_TRUE(
+      both.mid(first.size())
+          .contains(QByteArray::fromStdString("\r\n" + whole + "  \r\n" + cleared + "  \r\n")))
       << both.toStdString();
 
   // A configuration saved with the log on starts with it on, and the switches say so.
