@@ -30,6 +30,15 @@ static_assert((TComPort::InSize & kInMask) == 0, "the input ring size must be a 
 // reader that takes part of a full ring outside the handler.
 constexpr std::chrono::milliseconds kRoomRecheck{100};
 
+// A read that brings fewer bytes than this, and less than it asked for, found
+// the line delivering in small pieces (a slow line, or a fast one read as soon
+// as each piece lands). The worker hands that piece over at once and then lets
+// the kernel gather for kGatherTime before it reads again, so that the window
+// is woken per block of data rather than per piece. Bytes wait at most that
+// long; nothing is lost meanwhile, since they stay in the kernel's buffer.
+constexpr std::uint32_t kSmallRead = TComPort::InSize / 4;
+constexpr std::chrono::milliseconds kGatherTime{1};
+
 void NameThread(const char* name) {
   pthread_setname_np(pthread_self(), name);
 }
@@ -174,10 +183,13 @@ struct TComPort::Session {
           head += static_cast<std::uint32_t>(r.Count);
           // seq_cst with the exchange below and with the owner's clearing of
           // AvailPending before it reads InHead: either this store is seen by
-          // a delivery that is still to run, or a new one is posted.
+          // a delivery that is still to run, or a new one is posted. While a
+          // posted delivery has not started yet, it takes these bytes too.
           InHead.store(head, std::memory_order_seq_cst);
           if (!AvailPending.exchange(true, std::memory_order_seq_cst))
             PostAvail();
+          if (r.Count < len && r.Count < kSmallRead && !Gather())
+            return;
           break;
         case IoStatus::Vanished:
           ReportVanish(r.Reason);
@@ -186,6 +198,13 @@ struct TComPort::Session {
           return;
       }
     }
+  }
+
+  // Waits kGatherTime, or less when the session stops; false then.
+  bool Gather() {
+    std::unique_lock lock(RxMutex);
+    return !RxCv.wait_for(lock, kGatherTime,
+                          [this] { return Stop.load(std::memory_order_acquire); });
   }
 
   // The ring is full: leave the bytes in the kernel and sleep until the

@@ -1,11 +1,14 @@
-// The port object on a real pseudo-terminal: bulk data, a stalled user interface, discarding,
-// exclusive opening, open failures, a device that goes away, rates and switching ports.
+// The port object on a real pseudo-terminal: bulk data, a stalled user interface, bytes that
+// trickle in, discarding, exclusive opening, open failures, a device that goes away, rates and
+// switching ports.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -81,6 +84,35 @@ TEST_F(SerialPtyTransfer, StalledUserInterfaceLosesNothing) {
       << "received " << received_.size();
   EXPECT_TRUE(received_ == toPort);
   EXPECT_EQ(maxCount_, TComPort::InSize) << "the input ring never filled up";
+}
+
+// Bytes that trickle in one by one are handed over in blocks, about one a
+// millisecond, not one per byte the worker reads.
+TEST_F(SerialPtyTransfer, TricklingBytesArriveInBlocks) {
+  const std::vector<std::uint8_t> bytes = RandomBytes(200, 4);
+  CollectInput();
+  port_.SetOpen(true);
+  const auto start = std::chrono::steady_clock::now();
+  std::thread writer([&] {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      EXPECT_EQ(::write(pty_.Master(), &bytes[i], 1), 1);
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  // The application's event loop, woken by each delivery as it comes.
+  QEventLoop loop;
+  QObject::connect(&port_, &TComPort::OnTriggerAvail, &loop, [&] {
+    if (received_.size() >= bytes.size())
+      loop.quit();
+  });
+  QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+  loop.exec();
+  writer.join();
+  ASSERT_EQ(received_.size(), bytes.size());
+  const auto ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+  EXPECT_LE(calls_, ms.count() + 2) << "deliveries in " << ms.count() << " ms";
+  EXPECT_TRUE(received_ == bytes);
 }
 
 TEST_F(SerialPtyPort, DiscardDropsEverythingNotSent) {
