@@ -150,7 +150,7 @@ void TConsoleBuffer::LineFeed() {
     view_->ScrolledUp();
 }
 
-void TConsoleBuffer::WriteString(std::string_view text) {
+void TConsoleBuffer::WriteText(std::string_view text) {
   // Changed columns [first, last) of the cursor row, reported before the row changes.
   int first = cursorX_;
   int last = cursorX_;

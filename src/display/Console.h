@@ -38,7 +38,8 @@ struct TFixedFont {
 
   // The same face, size and style: what one font handle stands for.
   bool SameFace(const TFixedFont& other) const {
-    return Name == other.Name && Height == other.Height && Style == other.Style;
+    return Height == other.Height && Style == other.Style &&
+           (Name.constData() == other.Name.constData() || Name == other.Name);
   }
   friend bool operator==(const TFixedFont&, const TFixedFont&) = default;
 };
@@ -160,12 +161,17 @@ class TConsoleBuffer {
   TConsoleLineBreak LineBreak() const { return lineBreak_; }
   void SetLineBreak(TConsoleLineBreak lineBreak) { lineBreak_ = lineBreak; }
 
-  void WriteString(std::string_view text);
+  void WriteString(std::string_view text) {
+    if (text.size() == 1)
+      WriteChar(text.front());
+    else
+      WriteText(text);
+  }
   // A printable character with room after it on the row takes a short way:
-  // renderers write most text one character at a time.
+  // the view writes single characters as one-character strings.
   void WriteChar(char c) {
     if (static_cast<unsigned char>(c) < 32 || cursorX_ + 1 >= cols_) {
-      WriteString(std::string_view(&c, 1));
+      WriteText(std::string_view(&c, 1));
       return;
     }
     WriteChars(cursorX_, cursorY_, std::string_view(&c, 1));
@@ -194,8 +200,13 @@ class TConsoleBuffer {
 
  protected:
   std::size_t Offset(int x, int y) const {
+    // y and top_ both lie in 0 .. rows_ - 1: one subtraction wraps the ring
+    // (no division on every write).
+    int row = y + top_;
+    if (row >= rows_)
+      row -= rows_;
     return static_cast<std::size_t>(x) +
-           static_cast<std::size_t>((y + top_) % rows_) * static_cast<std::size_t>(cols_);
+           static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_);
   }
   virtual void Allocate();
   virtual void WriteChars(int x, int y, std::string_view chars);
@@ -204,6 +215,7 @@ class TConsoleBuffer {
   IConsoleView* view_ = nullptr;
 
  private:
+  void WriteText(std::string_view text);
   void CarriageReturn() { cursorX_ = 0; }
   void LineFeed();
 
