@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -25,6 +26,17 @@ class IDisplayRenderer {
  public:
   virtual ~IDisplayRenderer() = default;
   virtual void ReceiveByte(int channel, std::uint8_t byte) = 0;
+  // Renders bytes of one channel from the front and returns how many it took,
+  // at least one of a non-empty piece. A mode may take a run of text in one
+  // go; it stops after a byte whose handling may have run other code (a
+  // trigger's answer), so that the caller checks its own state (pause, mode)
+  // before it hands on the rest.
+  virtual std::size_t ReceiveBytes(int channel, std::string_view bytes) {
+    if (bytes.empty())
+      return 0;
+    ReceiveByte(channel, static_cast<std::uint8_t>(bytes.front()));
+    return 1;
+  }
   virtual void ModemStatusLine(int channel, const TModemStatusRecord& record) = 0;
   // Starts the mode afresh (the console has just been cleared).
   virtual void Reset() = 0;

@@ -16,6 +16,14 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::uint8_t CR = 13;
 constexpr std::uint8_t LF = 10;
 
+// Whether a byte is rendered as itself in a run of text: printable and not a
+// new-line character that the setting acts on.
+bool IsText(char c, const TNewLineEntry& nl) {
+  const auto byte = static_cast<std::uint8_t>(c);
+  return byte >= 32 &&
+         (byte != nl.NLChar || nl.NLPos == static_cast<std::uint8_t>(TNewLinePos::Ignore));
+}
+
 }  // namespace
 
 TProtocol_HexTTY::TProtocol_HexTTY(const TConf& conf, IConsoleOutput& console,
@@ -55,13 +63,16 @@ void TProtocol_HexTTY::ChannelColours(int channel) {
 
 // ---- trigger hook -------------------------------------------------------------
 
+bool TProtocol_HexTTY::TriggerInUse(int channel) const {
+  return trigger_ != nullptr &&
+         conf_.Trigger_HexTTY.Channel[static_cast<std::size_t>(channel)].Mode !=
+             static_cast<std::uint8_t>(TTrigMode::Disabled);
+}
+
+// Called only while the channel's trigger is in use.
 void TProtocol_HexTTY::TriggerHook(int channel, std::uint8_t byte, Render render, EndLine endLine) {
   const THexTTYTrigChannel& settings =
       conf_.Trigger_HexTTY.Channel[static_cast<std::size_t>(channel)];
-  if (settings.Mode == static_cast<std::uint8_t>(TTrigMode::Disabled) || trigger_ == nullptr) {
-    (this->*render)(channel, byte);
-    return;
-  }
   if (!trigger_->CheckTrigger(channel, byte)) {
     if (trigger_->OnNoTrigDisplayAll(channel))
       (this->*render)(channel, byte);
@@ -100,7 +111,36 @@ void TProtocol_HexTTY::RenderAll(int channel, std::string_view bytes, bool rever
 // ---- Hex/ASCII ------------------------------------------------------------------
 
 void TProtocol_HexTTY::HexReceiveByte(int channel, std::uint8_t byte) {
-  TriggerHook(channel, byte, &TProtocol_HexTTY::HexRender, &TProtocol_HexTTY::HexEndLine);
+  if (TriggerInUse(channel))
+    TriggerHook(channel, byte, &TProtocol_HexTTY::HexRender, &TProtocol_HexTTY::HexEndLine);
+  else
+    HexRender(channel, byte);
+}
+
+std::size_t TProtocol_HexTTY::HexReceiveBytes(int channel, std::string_view bytes) {
+  if (bytes.empty())
+    return 0;
+  if (TriggerInUse(channel)) {
+    HexReceiveByte(channel, static_cast<std::uint8_t>(bytes.front()));
+    return 1;
+  }
+  const TNewLineEntry nl = NewLine(channel, TDisplayMode::HexAscii);
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const auto room = static_cast<std::size_t>(kBytesPerLine - count_);
+    std::size_t end = at;
+    while (end < bytes.size() && end - at < room &&
+           (static_cast<std::uint8_t>(bytes[end]) != nl.NLChar ||
+            nl.NLPos == static_cast<std::uint8_t>(TNewLinePos::Ignore)))
+      ++end;
+    if (end == at) {
+      HexRender(channel, static_cast<std::uint8_t>(bytes[at++]));
+    } else {
+      HexRun(channel, bytes.substr(at, end - at));
+      at = end;
+    }
+  }
+  return bytes.size();
 }
 
 void TProtocol_HexTTY::HexReset() {
@@ -144,6 +184,38 @@ void TProtocol_HexTTY::HexRender(int channel, std::uint8_t byte) {
 
   if (isNewLine && nl.NLPos == static_cast<std::uint8_t>(TNewLinePos::After))
     HexEndLine();
+  if (count_ >= kBytesPerLine)
+    HexEndLine();
+}
+
+// As HexRender byte by byte: the shown characters in one write, each byte's
+// digits at its own column (the blanks between them keep their look).
+void TProtocol_HexTTY::HexRun(int channel, std::string_view bytes) {
+  if (channel == 1)
+    ChannelColours(1);
+  const int y = console_.CursorY();
+  std::string shown(bytes);
+  for (char& c : shown) {
+    if (static_cast<std::uint8_t>(c) < 32)
+      c = '.';
+  }
+  console_.WriteString(shown);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<std::uint8_t>(bytes[i]);
+    const char hex[2] = {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
+    console_.GotoXY(3 * count_, y);
+    console_.WriteString(std::string_view(hex, 2));
+    const auto at = static_cast<std::size_t>(count_);
+    image_[3 * at] = hex[0];
+    image_[3 * at + 1] = hex[1];
+    image_[kCharColumn + at] = shown[i];
+    channels_[at] = channel;
+    ++count_;
+  }
+  console_.GotoXY(kCharColumn + count_, y);
+  console_.RefreshCaret();
+  if (channel == 1)
+    ChannelColours(0);
   if (count_ >= kBytesPerLine)
     HexEndLine();
 }
@@ -221,59 +293,99 @@ void TProtocol_HexTTY::HexModemStatusLine(int channel, const TModemStatusRecord&
 // ---- TTY ------------------------------------------------------------------------
 
 void TProtocol_HexTTY::TtyReceiveByte(int channel, std::uint8_t byte) {
-  TriggerHook(channel, byte, &TProtocol_HexTTY::TtyRender, &TProtocol_HexTTY::TtyNewLine);
+  if (TriggerInUse(channel))
+    TriggerHook(channel, byte, &TProtocol_HexTTY::TtyRender, &TProtocol_HexTTY::TtyNewLine);
+  else
+    TtyRender(channel, byte);
 }
 
-void TProtocol_HexTTY::TtyOutput(char c, int channel) {
-  console_.WriteChar(c);
-  const std::string_view text(&c, 1);
-  log_.LogText(text, channel, false, true);
-  log_.LogPrinterText(text, channel);
+std::size_t TProtocol_HexTTY::TtyReceiveBytes(int channel, std::string_view bytes) {
+  if (bytes.empty())
+    return 0;
+  if (TriggerInUse(channel)) {
+    TtyReceiveByte(channel, static_cast<std::uint8_t>(bytes.front()));
+    return 1;
+  }
+  const TNewLineEntry nl = NewLine(channel, TDisplayMode::Tty);
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t end = at;
+    while (end < bytes.size() && IsText(bytes[end], nl))
+      ++end;
+    if (end == at) {
+      TtyRender(channel, static_cast<std::uint8_t>(bytes[at++]));
+    } else {
+      TtyText(channel, bytes.substr(at, end - at));
+      at = end;
+    }
+  }
+  return bytes.size();
+}
+
+void TProtocol_HexTTY::TtyLog(std::string_view text, int channel) {
+  // The logs take nothing while they are off: no call for every character.
+  if (conf_.Log.LogToFile)
+    log_.LogText(text, channel, false, true);
+  if (conf_.Log.LogToPrinter)
+    log_.LogPrinterText(text, channel);
+}
+
+void TProtocol_HexTTY::TtyOutput(std::string_view text, int channel) {
+  console_.WriteString(text);
+  TtyLog(text, channel);
+}
+
+void TProtocol_HexTTY::TtyText(int channel, std::string_view text) {
+  if (channel == 1)
+    ChannelColours(1);
+  TtyOutput(text, channel);
+  if (channel == 1)
+    ChannelColours(0);
+  console_.RefreshCaret();
 }
 
 void TProtocol_HexTTY::TtyRender(int channel, std::uint8_t byte) {
   const TNewLineEntry nl = NewLine(channel, TDisplayMode::Tty);
+  if (IsText(static_cast<char>(byte), nl)) {
+    TtyText(channel, std::string_view(reinterpret_cast<const char*>(&byte), 1));
+    return;
+  }
   const auto pos = static_cast<TNewLinePos>(nl.NLPos);
   const bool isNewLine = byte == nl.NLChar;
   if (isNewLine && pos == TNewLinePos::Before)
     TtyNewLine(channel);
 
-  if (channel == 1)
-    ChannelColours(1);
-  if (byte < 32) {
-    switch (conf_.MiscInt.CtrlCharDisplay) {
-      case 1:  // "^C"
-        TtyOutput('^', channel);
-        TtyOutput(static_cast<char>(byte + 64), channel);
-        break;
-      case 2:  // "[stx]"
-        TtyOutput('[', channel);
-        for (char c : ControlName(byte))
-          TtyOutput(c, channel);
-        TtyOutput(']', channel);
-        break;
-      default:
-        break;
-    }
-  } else {
-    TtyOutput(static_cast<char>(byte), channel);
+  // The visible form: the byte itself, "^M" or "[cr]", or nothing.
+  std::string shown;
+  if (byte >= 32) {
+    shown.assign(1, static_cast<char>(byte));
+  } else if (conf_.MiscInt.CtrlCharDisplay == 1) {
+    shown = {'^', static_cast<char>(byte + 64)};
+  } else if (conf_.MiscInt.CtrlCharDisplay == 2) {
+    shown = "[" + std::string(ControlName(byte)) + "]";
   }
-  if (channel == 1)
-    ChannelColours(0);
+  if (!shown.empty()) {
+    if (channel == 1)
+      ChannelColours(1);
+    TtyOutput(shown, channel);
+    if (channel == 1)
+      ChannelColours(0);
+  }
 
   if (isNewLine && pos == TNewLinePos::After)
     TtyNewLine(channel);
-  if (byte < 32) {
-    if (byte == CR || byte == LF) {
-      // Line ends in the data only count while the new-line character is ignored.
-      if (pos == TNewLinePos::Ignore) {
-        if (byte == CR && TimeStampsOn())
-          TtyTimeStamp(channel);
-        TtyOutput(static_cast<char>(byte), channel);
-      }
-    } else {
-      TtyOutput(static_cast<char>(byte), channel);
+  const std::string_view raw(reinterpret_cast<const char*>(&byte), 1);
+  if (byte == CR || byte == LF) {
+    // Line ends in the data only count while the new-line character is ignored.
+    if (pos == TNewLinePos::Ignore) {
+      if (byte == CR && TimeStampsOn())
+        TtyTimeStamp(channel);
+      TtyOutput(raw, channel);  // the console performs the carriage return or line feed
     }
+  } else if (byte < 32) {
+    // After its visible form: the console beeps for BEL, steps back for BS
+    // and drops the others; both logs receive the byte.
+    TtyOutput(raw, channel);
   }
   console_.RefreshCaret();
 }
@@ -286,8 +398,10 @@ void TProtocol_HexTTY::TtyNewLine(int channel) {
   console_.SetLazyWrite(false);
   console_.WriteString("\r\n");
   console_.SetLazyWrite(true);
-  log_.LogText({}, channel, true, true);
-  log_.LogPrinterText("\r\n", channel);
+  if (conf_.Log.LogToFile)
+    log_.LogText({}, channel, true, true);
+  if (conf_.Log.LogToPrinter)
+    log_.LogPrinterText("\r\n", channel);
   console_.RefreshCaret();
 }
 
@@ -297,9 +411,7 @@ void TProtocol_HexTTY::TtyTimeStamp(int channel) {
     return;
   const std::string text =
       std::string(static_cast<std::size_t>(kTimeStampColumn - x), ' ') + TimeStamp();
-  console_.WriteString(text);
-  log_.LogText(text, channel, false, true);
-  log_.LogPrinterText(text, channel);
+  TtyOutput(text, channel);
 }
 
 void TProtocol_HexTTY::TtyModemStatusLine(int channel, const TModemStatusRecord& record) {
@@ -307,8 +419,7 @@ void TProtocol_HexTTY::TtyModemStatusLine(int channel, const TModemStatusRecord&
   if (channel == 1)
     ChannelColours(1);
   console_.GotoXY(0, console_.CursorY());
-  for (char c : ModemStatusText(record))
-    TtyOutput(c, channel);
+  TtyOutput(ModemStatusText(record), channel);
   if (channel == 1)
     ChannelColours(0);
   TtyNewLine(channel);

@@ -33,6 +33,11 @@ class TProtocol_HexTTY {
 
   void HexReceiveByte(int channel, std::uint8_t byte);
   void TtyReceiveByte(int channel, std::uint8_t byte);
+  // Render bytes of one channel from the front and return how many they took:
+  // all of them, runs of text in one console write each, or only the first
+  // while the channel's trigger is in use (it may answer and run other code).
+  std::size_t HexReceiveBytes(int channel, std::string_view bytes);
+  std::size_t TtyReceiveBytes(int channel, std::string_view bytes);
   void HexReset();
   void HexModemStatusLine(int channel, const TModemStatusRecord& record);
   void TtyModemStatusLine(int channel, const TModemStatusRecord& record);
@@ -49,16 +54,23 @@ class TProtocol_HexTTY {
  private:
   using Render = void (TProtocol_HexTTY::*)(int, std::uint8_t);
   using EndLine = void (TProtocol_HexTTY::*)(int);
+  bool TriggerInUse(int channel) const;
   void TriggerHook(int channel, std::uint8_t byte, Render render, EndLine endLine);
   void RenderAll(int channel, std::string_view bytes, bool reversed, Render render);
 
   void HexRender(int channel, std::uint8_t byte);
+  // Bytes that fit on the line, none of them a new-line character in use.
+  void HexRun(int channel, std::string_view bytes);
   void HexEndLine(int channel = 0);
   void HexLogLine(std::string_view tail, bool toFile);
   void HexClearLine();
 
   void TtyRender(int channel, std::uint8_t byte);
-  void TtyOutput(char c, int channel);
+  // Printable bytes that are not a new-line character in use, shown as they are.
+  void TtyText(int channel, std::string_view text);
+  void TtyOutput(std::string_view text, int channel);
+  // The logs that run take the text; the console does not.
+  void TtyLog(std::string_view text, int channel);
   void TtyNewLine(int channel);
   void TtyTimeStamp(int channel);
 
@@ -87,6 +99,9 @@ class THexAsciiRenderer final : public IDisplayRenderer {
   void ReceiveByte(int channel, std::uint8_t byte) override {
     renderer_.HexReceiveByte(channel, byte);
   }
+  std::size_t ReceiveBytes(int channel, std::string_view bytes) override {
+    return renderer_.HexReceiveBytes(channel, bytes);
+  }
   void ModemStatusLine(int channel, const TModemStatusRecord& record) override {
     renderer_.HexModemStatusLine(channel, record);
   }
@@ -106,6 +121,9 @@ class TTtyRenderer final : public IDisplayRenderer {
   explicit TTtyRenderer(TProtocol_HexTTY& renderer) : renderer_(renderer) {}
   void ReceiveByte(int channel, std::uint8_t byte) override {
     renderer_.TtyReceiveByte(channel, byte);
+  }
+  std::size_t ReceiveBytes(int channel, std::string_view bytes) override {
+    return renderer_.TtyReceiveBytes(channel, bytes);
   }
   void ModemStatusLine(int channel, const TModemStatusRecord& record) override {
     renderer_.TtyModemStatusLine(channel, record);

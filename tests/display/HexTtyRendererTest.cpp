@@ -11,6 +11,10 @@ class DisplayScript : public testing::TestWithParam<std::string> {};
 TEST_P(DisplayScript, Runs) {
   test::RunByteScript(GetParam());
 }
+// Runs of text rendered in one go end as byte by byte.
+TEST_P(DisplayScript, RunsFedWhole) {
+  test::RunByteScript(GetParam(), true);
+}
 INSTANTIATE_TEST_SUITE_P(ByteScript, DisplayScript,
                          testing::ValuesIn(test::ByteScriptFiles("display")), test::ByteScriptName);
 

@@ -114,7 +114,7 @@ struct TFakeTrigger : IHexTTYTrigger, IRuvoTrigger, IStringTransmitter {
 // clock and the fake trigger.
 class TScript {
  public:
-  TScript() {
+  explicit TScript(bool whole) : whole_(whole) {
     SetConfDefaults(conf_, [](int) { return false; });
     conf_.Log.LogToFile = conf_.Log.LogToPrinter = true;
     console_.SetSize(94, 60);
@@ -300,6 +300,8 @@ class TScript {
     return *renderer_;
   }
   void Feed(std::size_t channel, std::string_view bytes) {
+    while (whole_ && !bytes.empty())
+      bytes.remove_prefix(Renderer().ReceiveBytes(static_cast<int>(channel), bytes));
     for (char c : bytes)
       Renderer().ReceiveByte(static_cast<int>(channel), static_cast<std::uint8_t>(c));
   }
@@ -335,6 +337,7 @@ class TScript {
   std::vector<std::string> t_;
   std::size_t at_ = 0;
   int checks_ = 0;
+  const bool whole_;
 };
 
 }  // namespace
@@ -352,10 +355,10 @@ std::string ByteScriptName(const testing::TestParamInfo<std::string>& info) {
   return std::filesystem::path(info.param).stem().string();
 }
 
-void RunByteScript(const std::string& path) {
+void RunByteScript(const std::string& path, bool whole) {
   std::ifstream in(path);
   ASSERT_TRUE(in.is_open()) << "cannot read " << path;
-  TScript script;
+  TScript script(whole);
   std::string line;
   int number = 0;
   while (std::getline(in, line)) {

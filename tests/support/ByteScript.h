@@ -49,7 +49,8 @@ namespace klv::test {
 std::vector<std::string> ByteScriptFiles(const std::string& folder);
 std::string ByteScriptName(const testing::TestParamInfo<std::string>& info);
 // Runs one script; each mismatch fails at the script's line, and a malformed
-// line ends the script with a failure naming it.
-void RunByteScript(const std::string& path);
+// line ends the script with a failure naming it. Bytes go to the renderer one
+// at a time or, `whole`, each feed's bytes as one piece.
+void RunByteScript(const std::string& path, bool whole = false);
 
 }  // namespace klv::test
