@@ -13,6 +13,7 @@ constexpr std::array<std::string_view, 32> kControlNames = {
     "syn", "etb", "can", "em",  "sub", "esc", "fs",  "gs",  "rs",  "us"};
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
+constexpr std::uint8_t BS = 8;
 constexpr std::uint8_t CR = 13;
 constexpr std::uint8_t LF = 10;
 
@@ -336,6 +337,8 @@ void TProtocol_HexTTY::TtyOutput(std::string_view text, int channel) {
 }
 
 void TProtocol_HexTTY::TtyText(int channel, std::string_view text) {
+  if (ttyRowEnded_)
+    TtyEndRow();
   if (channel == 1)
     ChannelColours(1);
   TtyOutput(text, channel);
@@ -364,6 +367,13 @@ void TProtocol_HexTTY::TtyRender(int channel, std::uint8_t byte) {
   } else if (conf_.MiscInt.CtrlCharDisplay == 2) {
     shown = "[" + std::string(ControlName(byte)) + "]";
   }
+  // A line end in the data shown by its name is performed after the name,
+  // as the end of the row; so CR LF shows "[cr][lf]" and the next text
+  // starts on the next row. Nothing written later lands on a shown name.
+  const bool lineEnd = byte == CR || byte == LF;
+  const bool shownLineEnd = lineEnd && pos == TNewLinePos::Ignore && !shown.empty();
+  if (ttyRowEnded_ && !shownLineEnd)
+    TtyEndRow();
   if (!shown.empty()) {
     if (channel == 1)
       ChannelColours(1);
@@ -375,22 +385,44 @@ void TProtocol_HexTTY::TtyRender(int channel, std::uint8_t byte) {
   if (isNewLine && pos == TNewLinePos::After)
     TtyNewLine(channel);
   const std::string_view raw(reinterpret_cast<const char*>(&byte), 1);
-  if (byte == CR || byte == LF) {
+  if (lineEnd) {
     // Line ends in the data only count while the new-line character is ignored.
     if (pos == TNewLinePos::Ignore) {
       if (byte == CR && TimeStampsOn())
         TtyTimeStamp(channel);
-      TtyOutput(raw, channel);  // the console performs the carriage return or line feed
+      if (!shownLineEnd) {
+        TtyOutput(raw, channel);  // the console performs the carriage return or line feed
+      } else {
+        TtyLog(raw, channel);
+        if (byte == LF)
+          TtyEndRow();
+        else
+          ttyRowEnded_ = true;  // a LF may still follow on this row
+      }
     }
   } else if (byte < 32) {
-    // After its visible form: the console beeps for BEL, steps back for BS
-    // and drops the others; both logs receive the byte.
-    TtyOutput(raw, channel);
+    // Both logs receive the byte. The console beeps for BEL and drops the
+    // others; it steps back for BS only where no "^H" or "[bs]" would be
+    // blanked by it.
+    if (byte == BS && !shown.empty())
+      TtyLog(raw, channel);
+    else
+      TtyOutput(raw, channel);
   }
   console_.RefreshCaret();
 }
 
+void TProtocol_HexTTY::TtyEndRow() {
+  ttyRowEnded_ = false;
+  if (console_.CursorX() == 0)
+    return;
+  console_.SetLazyWrite(false);
+  console_.WriteString("\r\n");
+  console_.SetLazyWrite(true);
+}
+
 void TProtocol_HexTTY::TtyNewLine(int channel) {
+  ttyRowEnded_ = false;
   if (console_.CursorX() == 0)
     return;
   if (TimeStampsOn())

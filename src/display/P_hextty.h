@@ -72,6 +72,8 @@ class TProtocol_HexTTY {
   // The logs that run take the text; the console does not.
   void TtyLog(std::string_view text, int channel);
   void TtyNewLine(int channel);
+  // Ends the console row (not the logs' line) unless the cursor is at its start.
+  void TtyEndRow();
   void TtyTimeStamp(int channel);
 
   TNewLineEntry NewLine(int channel, TDisplayMode mode) const;
@@ -90,6 +92,9 @@ class TProtocol_HexTTY {
   int count_ = 0;
   std::array<char, kImageSize> image_{};
   std::array<int, kBytesPerLine> channels_{};
+  // TTY: a CR shown by its name ended the row; the next text starts a new one
+  // (a cleared console has its cursor at the start of a row anyway).
+  bool ttyRowEnded_ = false;
 };
 
 // The Hex/ASCII display mode.
