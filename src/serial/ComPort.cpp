@@ -303,10 +303,11 @@ struct TComPort::Session {
     }
     while (!Stop.load(std::memory_order_acquire)) {
       std::uint8_t now = last;
-      const IoResult r = Device->WaitModemChange(last, now);
+      std::uint8_t moved = 0;
+      const IoResult r = Device->WaitModemChange(last, now, moved);
       if (r.Status == IoStatus::Ok) {
         now &= ModemBits::InputLines;
-        LinesChanged(last, now);
+        LinesChanged(last, now, moved);
         last = now;
       } else {
         // Unsupported (a pseudo-terminal: no lines, nothing to watch) and
@@ -318,9 +319,12 @@ struct TComPort::Session {
     }
   }
 
-  void LinesChanged(std::uint8_t before, std::uint8_t now) {
+  // moved: the change bits the device saw, pulses included. A pulse shows
+  // as its change bit beside the line's state, which is where it was; for
+  // the triggers it counts as a change of the line's own bit too.
+  void LinesChanged(std::uint8_t before, std::uint8_t now, std::uint8_t moved) {
     const std::uint8_t toggled = static_cast<std::uint8_t>(before ^ now);
-    std::uint8_t changes = 0;
+    auto changes = static_cast<std::uint8_t>(moved & 0x0F);
     if (toggled & ModemBits::CTS)
       changes |= ModemBits::DeltaCTS;
     if (toggled & ModemBits::DSR)
@@ -329,7 +333,7 @@ struct TComPort::Session {
       changes |= ModemBits::TrailingEdgeRI;
     if (toggled & ModemBits::DCD)
       changes |= ModemBits::DeltaDCD;
-    const std::uint8_t events = static_cast<std::uint8_t>(toggled | changes);
+    const auto events = static_cast<std::uint8_t>(toggled | changes | (changes << 4));
 
     // Posted under the lock: once the new state is visible through CTS()
     // and the like, the events it fired are already queued.

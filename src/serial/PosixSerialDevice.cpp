@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -11,10 +13,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -99,7 +104,112 @@ PortProbeResult Classify(const QString& path, int error) {
   return r;
 }
 
+// Device numbers of the devices open in this process, one entry per open.
+std::mutex g_openMutex;
+std::vector<dev_t> g_open;
+
+void NoteOpen(dev_t device, bool open) {
+  std::lock_guard lock(g_openMutex);
+  if (open) {
+    g_open.push_back(device);
+  } else if (auto it = std::find(g_open.begin(), g_open.end(), device); it != g_open.end()) {
+    g_open.erase(it);
+  }
+}
+
+enum class SysfsKind { Port, Placeholder, NotSerial };
+
+// What sysfs says of a character device (its directory /sys/dev/char/M:m).
+// Pseudo-terminals have no entry there; nor has anything when sysfs is not
+// mounted: both count as ports.
+SysfsKind ClassifySysfs(const QString& dir) {
+  const QFileInfo entry(dir);
+  if (!entry.exists())
+    return SysfsKind::Port;
+  const QString subsystem = QFileInfo(QFileInfo(dir + "/subsystem").symLinkTarget()).fileName();
+  if (!subsystem.isEmpty() && subsystem != QLatin1String("tty"))
+    return SysfsKind::NotSerial;
+  // The serial core shows a port without a UART behind it as type 0
+  // (unknown); a ttyS without a device behind it is a placeholder as well.
+  QFile type(dir + "/type");
+  if (type.open(QIODevice::ReadOnly) && type.readAll().trimmed() == "0")
+    return SysfsKind::Placeholder;
+  if (QFileInfo(entry.canonicalFilePath()).fileName().startsWith(QLatin1String("ttyS")) &&
+      !QFileInfo::exists(dir + "/device"))
+    return SysfsKind::Placeholder;
+  return SysfsKind::Port;
+}
+
+// The process that holds a UUCP lock on the device (LCK..<name> holding its
+// id as ten ASCII digits, or as a binary int in the old format), when it is
+// still running and is not this process; 0 otherwise.
+pid_t LiveLockHolder(const QStringList& lockDirs, const QString& devicePath) {
+  const QString name = QStringLiteral("LCK..") + QFileInfo(devicePath).fileName();
+  for (const QString& dir : lockDirs) {
+    QFile lock(dir + "/" + name);
+    if (!lock.open(QIODevice::ReadOnly))
+      continue;
+    const QByteArray text = lock.read(64);
+    long pid = 0;
+    bool ok = false;
+    if (text.size() == 4 && !text.contains('\n')) {
+      std::int32_t binary = 0;
+      std::memcpy(&binary, text.constData(), sizeof binary);
+      pid = binary;
+      ok = true;
+    } else {
+      pid = text.trimmed().toLong(&ok);
+    }
+    if (!ok || pid <= 0 || pid == getpid())
+      continue;
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)
+      return static_cast<pid_t>(pid);
+  }
+  return 0;
+}
+
+PortProbeResult LockedResult(const QString& path, pid_t holder) {
+  PortProbeResult r;
+  r.Outcome = PortProbe::Busy;
+  r.DevicePath = path;
+  r.Reason = QStringLiteral("the device is in use by another program (process %1 holds its lock)")
+                 .arg(holder);
+  return r;
+}
+
 }  // namespace
+
+PortProbeResult InspectDevice(const QString& path, const DeviceNodeContext& context) {
+  const QByteArray native = QFile::encodeName(path);
+  struct stat st {};
+  if (::stat(native.constData(), &st) != 0)
+    return Classify(path, errno == ENOTDIR ? ENOENT : errno);
+  if (!S_ISCHR(st.st_mode))
+    return Classify(path, ENOTTY);
+  const QString sysfs = QStringLiteral("%1/dev/char/%2:%3")
+                            .arg(context.SysfsRoot)
+                            .arg(major(st.st_rdev))
+                            .arg(minor(st.st_rdev));
+  switch (ClassifySysfs(sysfs)) {
+    case SysfsKind::NotSerial:
+      return Classify(path, ENOTTY);
+    case SysfsKind::Placeholder: {
+      PortProbeResult r = Classify(path, ENODEV);
+      r.Reason = QStringLiteral("the port has no hardware behind it");
+      return r;
+    }
+    case SysfsKind::Port:
+      break;
+  }
+  if (PosixSerialDevice::OpenHere(st.st_rdev))
+    return Classify(path, EBUSY);
+  // The effective ids decide, as they do for open().
+  if (faccessat(AT_FDCWD, native.constData(), R_OK | W_OK, AT_EACCESS) != 0)
+    return Classify(path, errno);
+  if (const pid_t holder = LiveLockHolder(context.LockDirs, path))
+    return LockedResult(path, holder);
+  return Classify(path, 0);
+}
 
 // ---------------------------------------------------------------------------
 // Device
@@ -145,7 +255,10 @@ PosixSerialDevice::PosixSerialDevice(int fd, QString path) : fd_(fd), path_(std:
   if (fstat(fd_, &st) == 0 && S_ISCHR(st.st_mode)) {
     const unsigned int majorNumber = major(st.st_rdev);
     pseudoTerminal_ = majorNumber >= 136 && majorNumber <= 143;
+    device_ = st.st_rdev;
   }
+  // Edges are counted from here on.
+  counted_ = GetCounts(counts_);
   shutdownFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   cancelFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (shutdownFd_ < 0 || cancelFd_ < 0) {
@@ -159,10 +272,15 @@ PosixSerialDevice::PosixSerialDevice(int fd, QString path) : fd_(fd), path_(std:
         EComPortError::Kind::OpenFailed,
         QStringLiteral("%1: cannot create wake-up descriptors: %2").arg(path_, ErrorText(error)));
   }
+  NoteOpen(device_, true);
 }
 
 PosixSerialDevice::~PosixSerialDevice() {
+  // What the driver still holds for sending is dropped: at a low rate the
+  // close would otherwise wait for it (up to the port's closing wait, 30 s).
+  tcflush(fd_, TCOFLUSH);
   CloseExclusive(fd_);
+  NoteOpen(device_, false);
   ::close(shutdownFd_);
   ::close(cancelFd_);
 }
@@ -218,6 +336,22 @@ bool PosixSerialDevice::GetLines(std::uint8_t& lines, int& error) {
   if (bits & TIOCM_CAR)
     lines |= ModemBits::DCD;
   return true;
+}
+
+bool PosixSerialDevice::GetCounts(ModemCounts& counts) {
+  serial_icounter_struct icount{};
+  if (ioctl(fd_, TIOCGICOUNT, &icount) != 0)
+    return false;
+  counts.CTS = static_cast<std::uint32_t>(icount.cts);
+  counts.DSR = static_cast<std::uint32_t>(icount.dsr);
+  counts.RI = static_cast<std::uint32_t>(icount.rng);
+  counts.DCD = static_cast<std::uint32_t>(icount.dcd);
+  return true;
+}
+
+bool PosixSerialDevice::OpenHere(dev_t device) {
+  std::lock_guard lock(g_openMutex);
+  return std::find(g_open.begin(), g_open.end(), device) != g_open.end();
 }
 
 std::uint8_t PosixSerialDevice::InputLines() {
@@ -317,15 +451,20 @@ void PosixSerialDevice::CancelWrite() {
   [[maybe_unused]] const ssize_t n = ::write(cancelFd_, &one, sizeof one);
 }
 
-// The kernel's TIOCMIWAIT would wait for a line change without polling, but
-// nothing can wake it for shutdown short of closing the device under it. The
-// lines are therefore sampled every 10 ms while waiting on the shutdown
-// descriptor: a few hundred cheap ioctls per second, and a change is seen
-// within 10 ms, well inside what a person watching the lines notices.
-IoResult PosixSerialDevice::WaitModemChange(std::uint8_t last, std::uint8_t& lines) {
+// The driver's interrupt counters (TIOCGICOUNT) tell how often each line
+// changed, so a pulse shorter than any wake-up still shows; TIOCMIWAIT sleeps
+// until a line changes, and a signal (WakeableCall) ends it for shutdown. The
+// lines are read before the counts, so an edge between the two reads shows as
+// a change of state on the next round rather than as a pulse. An edge between
+// reading the counts and the kernel starting its wait is reported with the
+// next one. Where the driver lacks TIOCMIWAIT, or wakes without a change,
+// the lines (and counts, if kept) are sampled every 10 ms instead.
+IoResult PosixSerialDevice::WaitModemChange(std::uint8_t last, std::uint8_t& lines,
+                                            std::uint8_t& changes) {
   constexpr int kSampleMs = 10;
   if (!modemLines_.load(std::memory_order_relaxed))
     return {IoStatus::Unsupported, 0, {}};
+  bool woken = false;  // TIOCMIWAIT said a line changed
   for (;;) {
     if (shutdown_.load(std::memory_order_acquire))
       return {IoStatus::Shutdown, 0, {}};
@@ -336,9 +475,35 @@ IoResult PosixSerialDevice::WaitModemChange(std::uint8_t last, std::uint8_t& lin
         return {IoStatus::Unsupported, 0, {}};
       if (error != EINTR)
         return VanishedResult(error);
-    } else if (now != last) {
+      continue;
+    }
+    ModemCounts counts = counts_;
+    if (counted_ && !GetCounts(counts))
+      counted_ = false;
+    changes = ModemChanges(last, now, counts_, counts);
+    if (changes != 0 || now != last) {
       lines = now;
+      counts_ = counts;
       return {IoStatus::Ok, 0, {}};
+    }
+    // A wake-up that no count and no line shows: the driver's wait cannot
+    // be trusted not to return at once for ever, so sample from now on.
+    if (woken && counted_)
+      waits_ = false;
+    woken = false;
+    if (waits_) {
+      const int r = modemWait_.Run(
+          [this] { return ioctl(fd_, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR); });
+      if (r == 0) {
+        woken = true;
+        continue;
+      }
+      error = errno;
+      if (error == EINTR)
+        continue;
+      if (!NoModemLines(error))
+        return VanishedResult(error);
+      waits_ = false;
     }
     pollfd fd{shutdownFd_, POLLIN, 0};
     if (::poll(&fd, 1, kSampleMs) > 0)
@@ -350,6 +515,7 @@ void PosixSerialDevice::Shutdown() {
   shutdown_.store(true, std::memory_order_release);
   const std::uint64_t one = 1;
   [[maybe_unused]] const ssize_t n = ::write(shutdownFd_, &one, sizeof one);
+  modemWait_.Wake();
 }
 
 // ---------------------------------------------------------------------------
@@ -371,8 +537,8 @@ QString UnpluggedReason(const PortsDirectory& directory, int comNumber) {
 
 }  // namespace
 
-PosixDeviceProvider::PosixDeviceProvider(PortsDirectory directory)
-    : directory_(std::move(directory)) {}
+PosixDeviceProvider::PosixDeviceProvider(PortsDirectory directory, DeviceNodeContext context)
+    : directory_(std::move(directory)), context_(std::move(context)) {}
 
 PortProbeResult PosixDeviceProvider::Probe(int comNumber) {
   const std::optional<QString> path = directory_.DevicePath(comNumber);
@@ -384,10 +550,7 @@ PortProbeResult PosixDeviceProvider::Probe(int comNumber) {
       r.Reason = QStringLiteral("%1 has no device").arg(ComName(comNumber));
     return r;
   }
-  const PosixSerialDevice::OpenResult opened = PosixSerialDevice::OpenExclusive(*path);
-  if (opened.Fd >= 0)
-    PosixSerialDevice::CloseExclusive(opened.Fd);
-  return Classify(*path, opened.Error);
+  return InspectDevice(*path, context_);
 }
 
 std::unique_ptr<ISerialDevice> PosixDeviceProvider::Open(int comNumber) {
@@ -402,9 +565,15 @@ std::unique_ptr<ISerialDevice> PosixDeviceProvider::Open(int comNumber) {
     throw EComPortError(EComPortError::Kind::OpenFailed,
                         QStringLiteral("%1: cannot open: %2").arg(ComName(comNumber), where));
   }
-  const PosixSerialDevice::OpenResult opened = PosixSerialDevice::OpenExclusive(*path);
+  // A program that keeps the UUCP convention holds the port even where it
+  // has not made it exclusive.
+  const pid_t holder = LiveLockHolder(context_.LockDirs, *path);
+  const PosixSerialDevice::OpenResult opened = holder != 0
+                                                   ? PosixSerialDevice::OpenResult{-1, EBUSY}
+                                                   : PosixSerialDevice::OpenExclusive(*path);
   if (opened.Fd < 0) {
-    const PortProbeResult why = Classify(*path, opened.Error);
+    const PortProbeResult why =
+        holder != 0 ? LockedResult(*path, holder) : Classify(*path, opened.Error);
     throw EComPortError(
         EComPortError::Kind::OpenFailed,
         QStringLiteral("%1 (%2): cannot open: %3").arg(ComName(comNumber), *path, why.Reason));

@@ -3,7 +3,10 @@
 // every wait can be woken for shutdown.
 #pragma once
 
+#include <sys/types.h>
+
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +14,7 @@
 
 #include "serial/PortsDirectory.h"
 #include "serial/SerialDevice.h"
+#include "serial/WakeableCall.h"
 
 namespace klv {
 
@@ -45,13 +49,18 @@ class PosixSerialDevice final : public ISerialDevice {
   IoResult Read(std::uint8_t* buf, std::size_t capacity) override;
   IoResult Write(const std::uint8_t* data, std::size_t count) override;
   void CancelWrite() override;
-  IoResult WaitModemChange(std::uint8_t last, std::uint8_t& lines) override;
+  IoResult WaitModemChange(std::uint8_t last, std::uint8_t& lines, std::uint8_t& changes) override;
   void Shutdown() override;
+
+  // Whether a device (by device number) is open in this process.
+  static bool OpenHere(dev_t device);
 
  private:
   // TIOCMGET into ModemBits; false when the device has no modem lines
   // (pseudo-terminals) or the call failed, with the errno value in error.
   bool GetLines(std::uint8_t& lines, int& error);
+  // TIOCGICOUNT; false when the driver keeps no counts.
+  bool GetCounts(ModemCounts& counts);
   void SetModemBit(int bit, bool on);
   IoResult VanishedResult(int error) const;
 
@@ -59,15 +68,34 @@ class PosixSerialDevice final : public ISerialDevice {
   int shutdownFd_ = -1;  // eventfd; once signalled it stays signalled
   int cancelFd_ = -1;    // eventfd; drained by the writer that sees it
   QString path_;
+  dev_t device_ = 0;
   std::atomic<bool> shutdown_{false};
   std::atomic<bool> modemLines_{true};
   bool pseudoTerminal_ = false;
+  // Modem worker only: how changes are seen, and the counts last reported.
+  bool counted_ = false;  // the driver counts line changes (TIOCGICOUNT)
+  bool waits_ = true;     // the driver waits for them (TIOCMIWAIT)
+  ModemCounts counts_;
+  WakeableCall modemWait_;
 };
+
+// What the device node and the system say about a device, without opening it.
+struct DeviceNodeContext {
+  QString SysfsRoot = QStringLiteral("/sys");
+  // Where programs leave UUCP lock files (LCK..ttyUSB0 holding a process id).
+  QStringList LockDirs = {QStringLiteral("/run/lock"), QStringLiteral("/var/lock")};
+};
+
+// Present, busy, forbidden or missing, told from the node (a character
+// device the user may read and write), sysfs (a serial port with hardware
+// behind it, not a placeholder ttyS), the devices this process holds open
+// and the UUCP lock files of other programs.
+PortProbeResult InspectDevice(const QString& path, const DeviceNodeContext& context);
 
 // Resolves COM numbers through a ports directory and opens POSIX devices.
 class PosixDeviceProvider final : public ISerialDeviceProvider {
  public:
-  explicit PosixDeviceProvider(PortsDirectory directory);
+  explicit PosixDeviceProvider(PortsDirectory directory, DeviceNodeContext context = {});
   const PortsDirectory& Directory() const { return directory_; }
 
   PortProbeResult Probe(int comNumber) override;
@@ -75,6 +103,7 @@ class PosixDeviceProvider final : public ISerialDeviceProvider {
 
  private:
   PortsDirectory directory_;
+  DeviceNodeContext context_;
 };
 
 }  // namespace klv

@@ -58,9 +58,14 @@ class ISerialDevice {
   virtual IoResult Write(const std::uint8_t* data, std::size_t count) = 0;
   // Wakes a Write that is blocked because the line does not take data.
   virtual void CancelWrite() = 0;
-  // Blocks until the input lines differ from `last` (Ok, and `lines` holds
-  // the new state), or Shutdown/Vanished/Unsupported.
-  virtual IoResult WaitModemChange(std::uint8_t last, std::uint8_t& lines) = 0;
+  // Blocks until an input line changed: its state differs from `last`, or it
+  // changed and came back since the previous call (a pulse; the device counts
+  // edges from the moment it was opened). Ok: `lines` holds the state now and
+  // `changes` the change bits (ModemBits::DeltaCTS | DeltaDSR |
+  // TrailingEdgeRI | DeltaDCD) of every line that moved, pulses included.
+  // Otherwise Shutdown/Vanished/Unsupported.
+  virtual IoResult WaitModemChange(std::uint8_t last, std::uint8_t& lines,
+                                   std::uint8_t& changes) = 0;
   virtual void Shutdown() = 0;
 };
 
@@ -68,7 +73,8 @@ class ISerialDevice {
 class ISerialDeviceProvider {
  public:
   virtual ~ISerialDeviceProvider() = default;
-  // Tries an exclusive open of the device and closes it again at once.
+  // Tells whether the device is there, free and permitted, without opening
+  // it: opening a serial port raises DTR and RTS, which resets many boards.
   virtual PortProbeResult Probe(int comNumber) = 0;
   // Opens the device exclusively. Throws EComPortError (OpenFailed) with a
   // message that names the port, the device and the reason.

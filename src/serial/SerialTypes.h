@@ -34,6 +34,41 @@ inline constexpr std::uint8_t InputLines = CTS | DSR | RI | DCD;
 inline constexpr std::uint8_t AnalyserMask = 180;
 }  // namespace ModemBits
 
+// How often each input line has changed since the device was opened, as the
+// kernel counts the interrupts of a UART. Counts run freely and wrap.
+struct ModemCounts {
+  std::uint32_t CTS = 0;
+  std::uint32_t DSR = 0;
+  std::uint32_t RI = 0;
+  std::uint32_t DCD = 0;
+  friend bool operator==(const ModemCounts&, const ModemCounts&) = default;
+};
+
+// Change bits (ModemBits::DeltaCTS | DeltaDSR | TrailingEdgeRI | DeltaDCD) for
+// the step from the lines `last` to `now`, with `before` and `after` the
+// counts read just after each of the two line states. A line whose state is
+// unchanged but whose count moved had a pulse: it came and went between the
+// two reads, and counts as changed. Drivers count RI either on both edges or
+// on its trailing edge only; a rising RI is taken as having had a trailing
+// edge too only when at least two edges were counted.
+inline std::uint8_t ModemChanges(std::uint8_t last, std::uint8_t now, const ModemCounts& before,
+                                 const ModemCounts& after) {
+  const auto toggled = static_cast<std::uint8_t>(last ^ now);
+  std::uint8_t changes = 0;
+  if ((toggled & ModemBits::CTS) || after.CTS != before.CTS)
+    changes |= ModemBits::DeltaCTS;
+  if ((toggled & ModemBits::DSR) || after.DSR != before.DSR)
+    changes |= ModemBits::DeltaDSR;
+  if ((toggled & ModemBits::DCD) || after.DCD != before.DCD)
+    changes |= ModemBits::DeltaDCD;
+  const std::uint32_t ringEdges = after.RI - before.RI;
+  const bool ringFell = (last & ModemBits::RI) && !(now & ModemBits::RI);
+  const bool ringRose = !(last & ModemBits::RI) && (now & ModemBits::RI);
+  if (ringFell || (!ringRose && ringEdges > 0) || (ringRose && ringEdges >= 2))
+    changes |= ModemBits::TrailingEdgeRI;
+  return changes;
+}
+
 // What a trial open of a port number found.
 enum class PortProbe {
   Available,         // exists and could be opened exclusively

@@ -29,6 +29,10 @@ struct SimulatedNullModem::Shared {
     int breaksSent = 0;
     int flushes = 0;
     LineSettings settings;
+    // Edges of this end's input lines, counted as a UART driver counts them
+    // (RI on both edges), and the lines they were last counted at.
+    ModemCounts counts;
+    std::uint8_t counted = 0;
   };
 
   explicit Shared(std::size_t cap) : capacity(cap) {}
@@ -52,6 +56,21 @@ struct SimulatedNullModem::Shared {
     return lines;
   }
 
+  // Counts the edges of every input line since the last call; called with
+  // the mutex held after anything that may move a line.
+  void CountEdges() {
+    for (const End end : {End::A, End::B}) {
+      EndState& e = At(end);
+      const std::uint8_t now = LinesOf(end);
+      const auto toggled = static_cast<std::uint8_t>(now ^ e.counted);
+      e.counts.CTS += (toggled & ModemBits::CTS) ? 1u : 0u;
+      e.counts.DSR += (toggled & ModemBits::DSR) ? 1u : 0u;
+      e.counts.RI += (toggled & ModemBits::RI) ? 1u : 0u;
+      e.counts.DCD += (toggled & ModemBits::DCD) ? 1u : 0u;
+      e.counted = now;
+    }
+  }
+
   mutable std::mutex mutex;
   std::condition_variable changed;  // any state change; waiters re-check
   std::array<EndState, 2> ends;
@@ -71,8 +90,9 @@ QString EndName(SimulatedNullModem::End end) {
 // One open end, handed out as an ISerialDevice.
 class SimulatedNullModem::Device final : public ISerialDevice {
  public:
-  Device(std::shared_ptr<Shared> shared, End end, std::uint64_t session)
-      : shared_(std::move(shared)), end_(end), session_(session) {}
+  // counts: the end's edge counts at the moment it was opened.
+  Device(std::shared_ptr<Shared> shared, End end, std::uint64_t session, ModemCounts counts)
+      : shared_(std::move(shared)), end_(end), session_(session), counts_(counts) {}
 
   ~Device() override {
     {
@@ -87,6 +107,7 @@ class SimulatedNullModem::Device final : public ISerialDevice {
         e.dtr = false;
         e.breakOn = false;
         e.inbound.clear();
+        shared_->CountEdges();
       }
     }
     shared_->changed.notify_all();
@@ -200,13 +221,16 @@ class SimulatedNullModem::Device final : public ISerialDevice {
     shared_->changed.notify_all();
   }
 
-  IoResult WaitModemChange(std::uint8_t last, std::uint8_t& lines) override {
+  IoResult WaitModemChange(std::uint8_t last, std::uint8_t& lines, std::uint8_t& changes) override {
     std::unique_lock lock(shared_->mutex);
     Shared::EndState& e = shared_->At(end_);
-    shared_->changed.wait(lock, [&] { return Ended(e) || shared_->LinesOf(end_) != last; });
+    shared_->changed.wait(
+        lock, [&] { return Ended(e) || shared_->LinesOf(end_) != last || e.counts != counts_; });
     if (IoResult r; Finished(e, r))
       return r;
     lines = shared_->LinesOf(end_);
+    changes = ModemChanges(last, lines, counts_, e.counts);
+    counts_ = e.counts;
     return {IoStatus::Ok, 0, {}};
   }
 
@@ -245,6 +269,7 @@ class SimulatedNullModem::Device final : public ISerialDevice {
       if (!Live(e))
         return;
       e.*line = on;
+      shared_->CountEdges();
     }
     shared_->changed.notify_all();
   }
@@ -252,6 +277,7 @@ class SimulatedNullModem::Device final : public ISerialDevice {
   std::shared_ptr<Shared> shared_;
   End end_;
   std::uint64_t session_;
+  ModemCounts counts_;  // modem worker: the counts last reported
 };
 
 SimulatedNullModem::SimulatedNullModem(int comA, int comB, std::size_t capacity)
@@ -299,6 +325,7 @@ std::unique_ptr<ISerialDevice> SimulatedNullModem::OpenEnd(End end) {
 
 std::unique_ptr<ISerialDevice> SimulatedNullModem::OpenAs(End end, const QString& label) {
   std::uint64_t session = 0;
+  ModemCounts counts;
   {
     std::lock_guard lock(shared_->mutex);
     Shared::EndState& e = shared_->At(end);
@@ -316,15 +343,18 @@ std::unique_ptr<ISerialDevice> SimulatedNullModem::OpenAs(End end, const QString
     e.open = true;
     e.session = session;
     e.inbound.clear();  // a freshly opened port starts with an empty receiver
+    shared_->CountEdges();
+    counts = e.counts;
   }
   shared_->changed.notify_all();
-  return std::make_unique<Device>(shared_, end, session);
+  return std::make_unique<Device>(shared_, end, session, counts);
 }
 
 void SimulatedNullModem::SetRing(End end, bool on) {
   {
     std::lock_guard lock(shared_->mutex);
     shared_->At(end).ring = on;
+    shared_->CountEdges();
   }
   shared_->changed.notify_all();
 }
@@ -344,6 +374,7 @@ void SimulatedNullModem::Vanish(End end) {
     e.present = false;
     if (e.open)
       e.vanished = true;
+    shared_->CountEdges();
   }
   shared_->changed.notify_all();
 }
