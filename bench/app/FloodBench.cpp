@@ -5,6 +5,9 @@
 //    and each channel's stream is checked complete and in order;
 //  - TTY with one channel and the text log on; the log must hold exactly the
 //    text sent;
+//  - TTY with one channel fed 80-byte numbered lines ended by CR LF, with the
+//    text log (checked as above) and without it (the console's last rows must
+//    be the last lines sent);
 //  - idle: both ports open, no traffic.
 // Reports the sustained rate, CPU time per MB (writer threads excluded),
 // memory, console repaints a second and how late a 10 ms user-interface
@@ -95,6 +98,33 @@ class TextStream {
  private:
   TFloodStream random_;
   int column_ = 0;
+};
+
+// Lines of 80 bytes: the line's number in 8 digits, a blank, 69 printable
+// characters (no blank, so a console row shows them all), CR LF.
+class NumberedLines {
+ public:
+  static constexpr std::size_t kLength = 80;
+  explicit NumberedLines(std::uint64_t = 0) {}
+  static std::string Line(std::uint64_t n) {
+    std::string line =
+        QStringLiteral("%1 ").arg(n % 100000000, 8, 10, QLatin1Char('0')).toStdString();
+    for (std::size_t i = 0; line.size() < kLength - 2; ++i)
+      line.push_back(static_cast<char>(33 + (n * 7 + i) % 94));
+    return line + "\r\n";
+  }
+  std::uint8_t Next() {
+    if (at_ == line_.size()) {
+      line_ = Line(number_++);
+      at_ = 0;
+    }
+    return static_cast<std::uint8_t>(line_[at_++]);
+  }
+
+ private:
+  std::uint64_t number_ = 0;
+  std::string line_;
+  std::size_t at_ = 0;
 };
 
 // Writes a generated stream into a pty master as fast as it is taken, from
@@ -354,6 +384,76 @@ void BM_FloodTtyOneChannelTextLog(benchmark::State& state) {
   }
 }
 
+// Runs the event loop until the console has not changed for a while.
+void RunUntilConsoleSettles(TConsole& console) {
+  std::string last;
+  for (int i = 0; i < 100; ++i) {
+    RunEventLoopFor(500);
+    const TConsoleBuffer& buffer = console.Buffer();
+    std::string now = std::to_string(buffer.CursorX()) + ":" + std::to_string(buffer.CursorY());
+    for (int y = 0; y < buffer.Rows(); ++y)
+      now.append(buffer.RowText(y));
+    if (now == last)
+      return;
+    last = std::move(now);
+  }
+}
+
+// One channel in TTY fed numbered lines, with the text log (arg 1) or without.
+void BM_FloodTtyNumberedLines(benchmark::State& state) {
+  const bool withLog = state.range(0) != 0;
+  for (auto _ : state) {
+    Analyser analyser;
+    TKLVAppForm& form = analyser.Form();
+    if (!analyser.Ok() || !form.Channels().ChannelAvailable(0)) {
+      state.SkipWithError("the pseudo-terminal could not be opened");
+      return;
+    }
+    form.DisplayCommands().SetDisplayMode(TDisplayMode::Tty);
+    Flooder<NumberedLines> one(analyser.Master(0), NumberedLines());
+    std::vector<Flooder<NumberedLines>*> flooders = {&one};
+    Observer observer(form.KLV());
+    double cpu = 0;
+    if (withLog) {
+      const QByteArray log = FloodWithFileLog(analyser, flooders, observer, &cpu);
+      const qsizetype start = log.indexOf('\n', log.indexOf(" opened: ")) + 1;
+      std::string expected;
+      NumberedLines text;
+      for (std::size_t i = 0; i < one.Written(); ++i)
+        expected.push_back(static_cast<char>(text.Next()));
+      const QByteArray sent = QByteArray::fromStdString(expected);
+      if (start <= 0 || log.mid(start, sent.size()) != sent ||
+          !log.mid(start + sent.size()).startsWith("\r\nKLV V3.02  log file ")) {
+        state.SkipWithError("the text log does not hold exactly the text sent");
+        return;
+      }
+    } else {
+      const double cpuBefore = ProcessCpuSeconds();
+      observer.Start();
+      one.Start();
+      RunEventLoopFor(static_cast<int>(FloodSeconds() * 1000));
+      one.Stop();
+      observer.Stop();
+      RunUntilConsoleSettles(form.KLV());
+      cpu = ProcessCpuSeconds() - cpuBefore - one.CpuSeconds();
+      // The cursor's row is the line after the last whole one sent; the rows
+      // above it are the last whole lines, in order.
+      const TConsoleBuffer& console = form.KLV().Buffer();
+      const std::uint64_t whole = one.Written() / NumberedLines::kLength;
+      for (int row = 1; row <= 20; ++row) {
+        const std::string line = NumberedLines::Line(whole - static_cast<std::uint64_t>(row));
+        const int y = console.CursorY() - row;
+        if (y < 0 || console.RowText(y).substr(0, NumberedLines::kLength - 2) !=
+                         std::string_view(line).substr(0, NumberedLines::kLength - 2)) {
+          state.SkipWithError("the console does not end with the last lines sent");
+          return;
+        }
+      }
+    }
+    ReportFlood(state, one.Written(), cpu, observer);
+  }
+}
+
 void BM_IdleWithBothPortsOpen(benchmark::State& state) {
   for (auto _ : state) {
     Analyser analyser;
@@ -373,6 +473,12 @@ void BM_IdleWithBothPortsOpen(benchmark::State& state) {
 
 BENCHMARK(BM_FloodHexAsciiBothChannelsRawLog)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_FloodTtyOneChannelTextLog)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_FloodTtyNumberedLines)
+    ->ArgName("textlog")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 BENCHMARK(BM_IdleWithBothPortsOpen)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
