@@ -195,20 +195,27 @@ TEST(SimProgram, InterruptAndHangUpEndItAndRemoveOnlyItsOwnLinks) {
 }
 
 // Each mistake ends the program with status 2 and one line naming what is wrong, before it sets
-// anything up; nothing found in the ports directory is replaced.
+// anything up; nothing found in the ports directory is replaced: a link to a missing path outside
+// /dev/pts, to a live pseudo-terminal that is not the program's, or to a file.
 TEST(SimProgram, ErrorsExitWithStatusTwoAndOneLineSayingWhy) {
   QTemporaryDir dir;
   const QString ports = dir.filePath("ports"), entry = ports + "/COM2";
-  const QString config = dir.filePath("missing/Demo.klv");
-  const std::tuple<bool, QStringList, QString> cases[] = {
-      {false, {"--ruvo", "1,1"}, "--ruvo 1,1"},
-      {false, {"--ruvo", "1,2", "--demo-config", config}, config},
-      {true, {"--echo", "1", "--ruvo", "2,3"}, entry}};
+  const QString config = dir.filePath("missing/Demo.klv"), file = dir.filePath("file");
+  const int pty = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_TRUE(pty >= 0 && ::grantpt(pty) == 0 && ::unlockpt(pty) == 0 &&
+              QFile(file).open(QIODevice::WriteOnly));
+  const QString livePty = QString::fromLocal8Bit(::ptsname(pty));
+  const std::tuple<QString, QStringList, QString> cases[] = {
+      {{}, {"--ruvo", "1,1"}, "--ruvo 1,1"},
+      {{}, {"--ruvo", "1,2", "--demo-config", config}, config},
+      {dir.filePath("gone"), {"--echo", "1", "--ruvo", "2,3"}, entry},
+      {livePty, {"--echo", "2"}, entry},
+      {file, {"--echo", "2"}, entry}};
   const auto entries = [&] { return std::pair(Entries(ports), QFileInfo(entry).symLinkTarget()); };
-  for (const auto& [linkToNothing, args, says] : cases) {
+  for (const auto& [linkTarget, args, says] : cases) {
     QDir(ports).removeRecursively();
     QDir().mkpath(ports);
-    EXPECT_TRUE(!linkToNothing || QFile::link(dir.filePath("gone"), entry));
+    EXPECT_TRUE(linkTarget.isEmpty() || QFile::link(linkTarget, entry));
     const auto before = entries();
     Sim sim(QStringList{"--ports-dir", ports} + args);
     EXPECT_TRUE(sim.waitForFinished(kDeadlineMs) && sim.exitCode() == 2) << says.toStdString();
@@ -217,6 +224,26 @@ TEST(SimProgram, ErrorsExitWithStatusTwoAndOneLineSayingWhy) {
     EXPECT_FALSE(sim.readAllStandardOutput().contains("ready"));
     EXPECT_EQ(entries(), before) << "nothing was created or replaced";
   }
+  ::close(pty);
+}
+
+// A simulator killed with SIGKILL leaves links to pseudo-terminals that are gone with it; the next
+// one replaces them (and says so).
+TEST(SimProgram, ALinkToAPseudoTerminalThatIsGoneIsReplaced) {
+  QTemporaryDir dir;
+  const QString link = dir.filePath("COM1");
+  int number = 100000;  // far above the kernel's limit of pseudo-terminals
+  while (QFileInfo::exists(QString("/dev/pts/%1").arg(number)))
+    ++number;
+  const QString gone = QString("/dev/pts/%1").arg(number);
+  ASSERT_TRUE(QFile::link(gone, link));
+  Sim sim({"--ports-dir", dir.path(), "--echo", "1"});
+  ASSERT_TRUE(sim.WaitReady()) << sim.readAllStandardError().data();
+  const QString now = QFileInfo(link).symLinkTarget();
+  EXPECT_TRUE(now != gone && sim.out.contains(("COM1 " + now + " ").toUtf8())) << sim.out.data();
+  EXPECT_TRUE(sim.readAllStandardError().contains(gone.toUtf8()));
+  ASSERT_TRUE(sim.StopCleanly(SIGTERM));
+  EXPECT_TRUE(Entries(dir.path()).isEmpty());
 }
 
 }  // namespace

@@ -321,7 +321,9 @@ that directory (or start the analyser with XDG_CONFIG_HOME pointing to a
 folder whose kelvora32/ports is DIR).
 
   --ports-dir DIR       where the COMn links go (required); created if
-                        missing. An existing COMn entry is never replaced.
+                        missing. An existing COMn entry is never replaced,
+                        except a link to a /dev/pts/N that no longer exists
+                        (left by a simulator that was killed)
 
 Devices, each on its own COM numbers 1..16 (any number of them):
   --ruvo A,B            a tapped Ruvo-94 link: on COM A a master (01H)

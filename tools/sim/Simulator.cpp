@@ -47,6 +47,22 @@ const char* ByteSetText(TByteSet set) {
   return "all bytes";
 }
 
+// A link into /dev/pts/ whose pseudo-terminal is gone: what a simulator that
+// was killed leaves behind. Nothing can use it, so it may be replaced. Returns
+// its target, or empty for any other entry (a live pseudo-terminal, a device,
+// a file, a path elsewhere), which stays untouched.
+std::string StaleLinkTarget(const fs::path& link) {
+  std::error_code error;
+  const fs::path target = fs::read_symlink(link, error);
+  const std::string number = target.filename().string();
+  if (error || target.parent_path() != "/dev/pts" || number.empty() ||
+      number.find_first_not_of("0123456789") != std::string::npos ||
+      fs::symlink_status(target, error).type() != fs::file_type::not_found) {
+    return {};
+  }
+  return target.string();
+}
+
 bool SetRaw(int fd) {
   termios t{};
   if (::tcgetattr(fd, &t) != 0)
@@ -133,6 +149,11 @@ bool TSimulator::Open() {
       Report("cannot look at " + port.LinkPath + ": " + error.message());
       return false;
     }
+    if (type == fs::file_type::symlink) {
+      port.StaleTarget = StaleLinkTarget(port.LinkPath);
+      if (!port.StaleTarget.empty())
+        continue;
+    }
     if (type != fs::file_type::not_found) {
       Report(port.LinkPath + " already exists; it is not replaced (remove it or use another " +
              "COM number)");
@@ -161,6 +182,14 @@ bool TSimulator::Open() {
   for (TPort& port : ports_) {
     if (!OpenPty(port))
       return false;
+    if (!port.StaleTarget.empty()) {
+      if (::unlink(port.LinkPath.c_str()) != 0 && errno != ENOENT) {
+        Report("cannot remove the stale link " + port.LinkPath + ": " + Reason(errno));
+        return false;
+      }
+      Report("replaced " + port.LinkPath + ", a link to " + port.StaleTarget +
+             ", a pseudo-terminal that no longer exists");
+    }
     if (::symlink(port.SlaveName.c_str(), port.LinkPath.c_str()) != 0) {
       Report("cannot create the link " + port.LinkPath + ": " + Reason(errno));
       return false;

@@ -26,8 +26,10 @@ class TSimulator {
 
   // Holds back the termination signals (they are taken in the loop), then
   // creates the ports directory, the transcript files, the pseudo-terminals
-  // and their links. On failure a message goes to stderr and false is
-  // returned; Close() undoes what was done.
+  // and their links. An existing COMn entry is refused, unless it is a link
+  // to a pseudo-terminal that no longer exists, which is replaced. On
+  // failure a message goes to stderr and false is returned; Close() undoes
+  // what was done.
   bool Open();
   // "COMn /dev/pts/X <device>" for each port, then "ready"; flushed.
   void PrintPorts(std::FILE* out) const;
@@ -51,6 +53,7 @@ class TSimulator {
     int Slave = -1;  // kept open so the master never sees a hang-up
     std::string SlaveName;
     std::string LinkPath;
+    std::string StaleTarget;  // the gone pseudo-terminal of a link left behind
     bool Linked = false;
     std::string TranscriptPath;
     std::FILE* Transcript = nullptr;
