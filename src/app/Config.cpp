@@ -1,8 +1,13 @@
 #include "app/Config.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "common/Cp1252.h"
@@ -21,6 +26,34 @@ std::string ReadPascal(std::span<const std::uint8_t> image, std::size_t offset, 
 
 QString ToText(std::string_view bytes) {
   return Cp1252ToQString(bytes);
+}
+
+QString SystemReason(int error) {
+  return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Why the entry at `path` cannot be read as a configuration file, or empty
+// when it is a regular file (directly or through links). Only looks: opening
+// a FIFO would block, opening a serial device would raise its lines.
+QString FileProblem(const QString& path) {
+  const QByteArray name = QFile::encodeName(path);
+  struct stat entry {};
+  if (::stat(name.constData(), &entry) != 0) {
+    const int error = errno;
+    if (error != ENOENT)
+      return "it cannot be reached: " + SystemReason(error);
+    if (::lstat(name.constData(), &entry) == 0 && S_ISLNK(entry.st_mode))
+      return QString("it is a link to %1, which does not exist")
+          .arg(QFileInfo(path).symLinkTarget());
+    return QStringLiteral("it does not exist");
+  }
+  if (S_ISREG(entry.st_mode))
+    return {};
+  if (S_ISDIR(entry.st_mode))
+    return QStringLiteral("it is a directory");
+  if (S_ISFIFO(entry.st_mode))
+    return QStringLiteral("it is a named pipe (FIFO)");
+  return QStringLiteral("it is not a regular file");
 }
 
 }  // namespace
@@ -85,18 +118,26 @@ void TConfigFile::SetDefaults() {
 
 bool TConfigFile::LoadConfig() {
   const QString name = fileName_;
-  QFile file(name);
-  // Only regular files: opening a FIFO or a device would block or read forever.
-  const QFileInfo info(name);
-  if (info.exists() && !info.isFile()) {
-    ReportFailedLoad(QString("Cannot read the configuration file %1: it is not a regular file.")
-                         .arg(info.absoluteFilePath()),
-                     false);
-    return false;
+  QString problem = FileProblem(name);
+  int fd = -1;
+  if (problem.isEmpty()) {
+    // Without blocking, and looked at again once open: the entry may have
+    // been replaced by a FIFO or a device in between.
+    fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat opened {};
+    if (fd < 0) {
+      problem = SystemReason(errno);
+    } else if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      problem = QStringLiteral("it is not a regular file");
+      ::close(fd);
+    }
   }
-  if (!file.open(QIODevice::ReadOnly)) {
+  QFile file;
+  if (problem.isEmpty() && !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    problem = file.errorString();
+  if (!problem.isEmpty()) {
     ReportFailedLoad(QString("Cannot open the configuration file %1: %2.")
-                         .arg(info.absoluteFilePath(), file.errorString()),
+                         .arg(QFileInfo(name).absoluteFilePath(), problem),
                      false);
     return false;
   }
@@ -170,16 +211,25 @@ void TConfigFile::CopyToSaved() {
 
 void TConfigFile::LoadStartupConfig(const QStringList& parameters) {
   if (!parameters.isEmpty()) {
-    const QFileInfo candidate(parameters.front());
-    if (candidate.suffix().toUpper() == "KLV" && candidate.isFile()) {
-      fileName_ = parameters.front();
-      LoadConfig();
-    } else {
+    const QString& name = parameters.front();
+    if (QFileInfo(name).suffix().toUpper() != "KLV") {
       messages_.Confirmation(ConfigText::IllegalParameter, TMsgButton::Ok);
+      return;
     }
+    if (const QString problem = FileProblem(name); !problem.isEmpty()) {
+      messages_.Confirmation(
+          QString("Cannot open the configuration file %1 named on the command line: %2. %3")
+              .arg(QFileInfo(name).absoluteFilePath(), problem, ConfigText::ResetQuestion),
+          TMsgButton::Ok);
+      return;
+    }
+    fileName_ = name;
+    LoadConfig();
     return;
   }
-  if (QFileInfo(kDefaultConfigFileName).isFile())
+  // Config.klv may be absent; anything else under its name is read or reported.
+  struct stat entry {};
+  if (::lstat(kDefaultConfigFileName, &entry) == 0 || errno != ENOENT)
     LoadConfig();
 }
 

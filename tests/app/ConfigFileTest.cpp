@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 #include "app/ConfigTestSupport.h"
 
@@ -84,7 +87,7 @@ TEST_F(ConfigFileTest, EachFileIsLoadedOrRefusedWithItsReason) {
        " was made by DRL V1.1\n\r and is not compatible with KLV V3.02 "},
       {"damaged.klv", damaged, " was made by KLV"},
       {"missing.klv", QByteArray(), "Cannot open the configuration file "},
-      {"folder.klv", QByteArray(), "it is not a regular file"},
+      {"folder.klv", QByteArray(), "it is a directory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -182,40 +185,64 @@ TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {
       << "no temporary file is left behind";
 }
 
-// The one command-line parameter, else Config.klv when it exists.
+// The one command-line parameter, else Config.klv when anything stands under that name. A file
+// that cannot be used is named with the reason, and never opened when it is no regular file.
 TEST_F(ConfigFileTest, TheStartChoosesTheCommandLineFileOrConfigKlv) {
+  QDir dir(dir_.path());
+  for (const char* folder : {"good", "fifo", "dir", "none", "locked", "dir.klv", "dir/Config.klv"})
+    ASSERT_TRUE(dir.mkdir(folder));
   WriteFile(Path("Bench.KlV"), ValidImage());
   WriteFile(Path("notes.txt"), ValidImage());
-  WriteFile(Path("Config.klv"), ValidImage("KLV", "V2.00 "));
-  struct Case {
-    QStringList parameters;
-    QString loaded;  // empty: the defaults stay
-    const char* message;
-  };
+  WriteFile(Path("good/Config.klv"), ValidImage("KLV", "V2.00 "));
+  WriteFile(Path("locked/inner.klv"), ValidImage());
+  for (const char* fifo : {"fifo.klv", "fifo/Config.klv"})
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path(fifo)), 0600), 0);
+  ASSERT_TRUE(QFile::link(Path("gone.klv"), Path("dangling.klv")));
+  ASSERT_TRUE(QFile::setPermissions(Path("locked"), {}));
   const QString illegal =
       "Illegal command line parameter. KLV will be reset to its default settings?";
-  const Case cases[] = {
-      {{Path("Bench.KlV")}, Path("Bench.KlV"), nullptr},
-      {{}, "Config.klv", nullptr},
-      {{Path("notes.txt")}, {}, "Illegal"},
-      {{Path("absent.klv")}, {}, "Illegal"},
-      {{dir_.path()}, {}, "Illegal"},
+  // In `folder`, the parameter (none when empty): loaded, or the reason the message gives.
+  const std::tuple<QString, QString, bool, QString> cases[] = {
+      {"", "Bench.KlV", true, ""},
+      {"good", "", true, ""},
+      {"none", "", false, ""},
+      {"", "notes.txt", false, illegal},
+      {"", "dir", false, illegal},
+      {"", "absent.klv", false, "it does not exist. KLV will be reset to its default settings?"},
+      {"", "dir.klv", false, "it is a directory"},
+      {"", "fifo.klv", false, "it is a named pipe (FIFO)"},
+      {"", "dangling.klv", false, "it is a link to " + Path("gone.klv") + ", which does not exist"},
+      {"", "locked/inner.klv", false, "it cannot be reached: Permission denied"},
+      {"fifo", "", false, "it is a named pipe (FIFO)."},
+      {"dir", "", false, "it is a directory."},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.parameters.join(' ').toStdString());
+  for (const auto& [folder, parameter, loaded, reason] : cases) {
+    SCOPED_TRACE((folder + " " + parameter).toStdString());
+    if (reason.contains("Permission") && ::geteuid() == 0)
+      continue;  // root reads through any permission
+    ASSERT_TRUE(QDir::setCurrent(Path(folder)));
     ConfigFixtureParts parts;
     parts.config.SetDefaults();
-    parts.config.LoadStartupConfig(c.parameters);
-    EXPECT_EQ(parts.config.Conf().MiscInt.AutoXmitInterval, c.loaded.isEmpty() ? 1000 : 4321);
-    EXPECT_EQ(parts.config.ConfigFileName(), c.loaded.isEmpty() ? "Config.klv" : c.loaded);
-    if (c.message == nullptr) {
-      EXPECT_TRUE(parts.messages.shown.empty());
-    } else {
-      ASSERT_EQ(parts.messages.shown.size(), 1u);
-      EXPECT_EQ(parts.messages.shown[0].text, illegal);
-      EXPECT_EQ(parts.messages.shown[0].buttons, TMsgButtons(TMsgButton::Ok));
-    }
+    parts.config.LoadStartupConfig(parameter.isEmpty() ? QStringList() : QStringList{parameter});
+    EXPECT_EQ(parts.config.Conf().MiscInt.AutoXmitInterval, loaded ? 4321 : 1000);
+    EXPECT_EQ(parts.config.ConfigFileName(),
+              loaded && !parameter.isEmpty() ? parameter : "Config.klv");
+    // Config.klv goes through the load, with the reset question and its answer after the reason.
+    ASSERT_EQ(parts.messages.shown.size(), reason.isEmpty() ? 0u : parameter.isEmpty() ? 3u : 1u);
+    if (reason.isEmpty())
+      continue;
+    const QString file =
+        QDir(Path(folder)).filePath(parameter.isEmpty() ? "Config.klv" : parameter);
+    const QString& text = parts.messages.shown[0].text;
+    EXPECT_TRUE(reason == illegal
+                    ? text == illegal
+                    : text.contains(file +
+                                    (parameter.isEmpty() ? ": " : " named on the command line: ") +
+                                    reason))
+        << text.toStdString();
+    EXPECT_EQ(parts.messages.shown[0].buttons, TMsgButtons(TMsgButton::Ok));
   }
+  QFile::setPermissions(Path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 }  // namespace
