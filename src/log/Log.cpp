@@ -161,11 +161,12 @@ TLogKind LogKindOfFile(const QString& fileName) {
 }
 
 QString LogDateTimeText(const QDateTime& time) {
-  const QLocale locale = QLocale::system();
-  QString text = locale.toString(time.date(), QLocale::ShortFormat);
-  if (time.time() != QTime(0, 0))
-    text += QLatin1Char(' ') + locale.toString(time.time(), QLocale::LongFormat);
-  return text;
+  // The C locale: ASCII digits and these separators whatever the user's
+  // locale, so logs written anywhere read alike.
+  const QLocale c = QLocale::c();
+  if (time.time() == QTime(0, 0))
+    return c.toString(time.date(), QStringLiteral("yyyy-MM-dd"));
+  return c.toString(time, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 TLogEngine::TLogEngine(TLog& settings, const std::uint8_t& logDataFormat, IMessageService& messages,

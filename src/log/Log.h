@@ -37,8 +37,8 @@ enum class TLogKind { None, Text, RichText };
 // (any case), anything else none.
 TLogKind LogKindOfFile(const QString& fileName);
 
-// The time in the log's opening and closing lines: the system's short date
-// and long time; the time is left out when it is exactly midnight.
+// The time in the log's opening and closing lines, the same in every locale:
+// "yyyy-MM-dd HH:mm:ss"; the time is left out when it is exactly midnight.
 QString LogDateTimeText(const QDateTime& time);
 
 // The clock and the two timers the text log's writes go by: the flush timer,

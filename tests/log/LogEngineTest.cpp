@@ -92,11 +92,12 @@ class ManualLogTime : public ILogTimeSource {
   std::map<TTimer, std::pair<std::int64_t, int>> armed_;  // due, interval
 };
 
-// The date and time as the logs write them, worked out here on their own.
+// The date and time as the logs write them in every locale, worked out here on their own.
 QString Stamp(const QDateTime& time) {
-  const QLocale locale = QLocale::system();
-  return locale.toString(time.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-         locale.toString(time.time(), QLocale::LongFormat);
+  const QDate d = time.date();
+  const QTime t = time.time();
+  return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(), t.hour(),
+                           t.minute(), t.second());
 }
 
 QByteArray ReadAll(const QString& path) {
@@ -200,9 +201,12 @@ TEST_F(LogEngineTest, TextLogWritesOpeningTextAndClosingLinesInUtf8) {
   engine_->LogText("not logged", 0, true, true);
 
   now_ = QDateTime(QDate(2027, 1, 2), QTime(0, 0));  // at midnight the date stands alone
-  const QString date = QLocale::system().toString(now_.date(), QLocale::ShortFormat);
+  const QString date = Stamp(now_).left(10);
+  const QLocale locale;  // and a locale with digits and separators of its own changes nothing
+  QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
   ASSERT_TRUE(TurnOn(path));
   TurnOff();
+  QLocale::setDefault(locale);
   EXPECT_EQ(ReadAll(path), opened + "first " + Cp1252ToQString(all).toUtf8() + "\r\n" +
                                ("\r\n" + closed + "\r\n\r\n" + Line(path, "opened", date) +
                                 "\r\n\r\n" + Line(path, "closed", date) + "\r\n")
