@@ -540,8 +540,10 @@ void TLogEngine::LogRawByte(std::uint8_t byte) {
       AppendToTextLog(std::string_view(digits, 1));
       break;
     default:
-      break;
+      return;
   }
+  // Raw bytes reach the file as soon as finished lines do.
+  WriteFinishedLine();
 }
 
 // ------------------------------------------------------------- rich-text log

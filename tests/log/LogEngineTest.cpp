@@ -218,16 +218,22 @@ TEST_F(LogEngineTest, RawFormatsWriteOnlyTheBytes) {
   const std::pair<std::uint8_t, QByteArray> cases[] = {
       {1, "0D0A4100FF"}, {2, "013010065000255"}, {3, QByteArray("\x0D\x0A\x41\x00\xFF", 5)}};
   for (const auto& [format, expected] : cases) {
+    SCOPED_TRACE(format);
     format_ = format;
     const QString name = Path(QStringLiteral("raw%1.log").arg(format));
     ASSERT_TRUE(TurnOn(name));
+    time_.Advance(11);  // long after the last write
     for (const std::uint8_t b : std::array<std::uint8_t, 5>{0x0D, 0x0A, 0x41, 0x00, 0xFF})
       engine_->LogRawByte(b);
+    // The first byte at once, the burst behind it when the line gap has passed.
+    EXPECT_EQ(ReadAll(name), expected.left(expected.size() / 5));
+    time_.Advance(10);
+    EXPECT_EQ(ReadAll(name), expected);
     engine_->LogText("display text", 0, true, true);
     settings_.LogToFile = false;
     engine_->LogRawByte(0x42);
     TurnOff();
-    EXPECT_EQ(ReadAll(name), expected) << "format " << int(format);
+    EXPECT_EQ(ReadAll(name), expected);
   }
   EXPECT_EQ(TakeMessages(), Texts{});
 }
