@@ -1,6 +1,7 @@
 #include "log/Log.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
@@ -14,6 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
+#include <utility>
+#include <vector>
 
 #include "common/Cp1252.h"
 
@@ -21,12 +25,15 @@ namespace klv {
 namespace {
 
 constexpr const char* kVersion = "KLV V3.02";
-// Pending text-log bytes beyond this are written at once, without waiting
-// for a line end or the timer.
+// Pending log data beyond this (bytes of a text log, characters of a
+// rich-text log) is written at once, without waiting for a line end or the
+// timer.
 constexpr std::size_t kMaxPending = 64 * 1024;
 // A finished line is written at once unless the last write was less than this
 // long ago; then it follows with the others of the burst when this has passed.
 constexpr int kLineWriteGapMs = 10;
+// How much of a rich-text log's end is read to find where it goes on.
+constexpr off_t kRtfTailSize = 64;
 
 QString ErrnoText(int error) {
   return QString::fromLocal8Bit(std::strerror(error));
@@ -60,12 +67,13 @@ std::string ToStdString(const QByteArray& bytes) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-// Writes all of `data` to `fd`; false with errno set when that fails.
-bool WriteAllTo(int fd, const QByteArray& data) {
+// Writes all of `data` to `fd` at `offset`; false with errno set when that
+// fails.
+bool WriteAllAt(int fd, QByteArrayView data, off_t offset) {
   qsizetype done = 0;
   while (done < data.size()) {
-    const ssize_t written =
-        ::write(fd, data.constData() + done, static_cast<std::size_t>(data.size() - done));
+    const ssize_t written = ::pwrite(fd, data.data() + done,
+                                     static_cast<std::size_t>(data.size() - done), offset + done);
     if (written < 0 && errno == EINTR)
       continue;
     if (written <= 0) {
@@ -78,50 +86,77 @@ bool WriteAllTo(int fd, const QByteArray& data) {
   return true;
 }
 
-// Puts `data` into the file at `path` in one step. An existing file is
-// replaced by renaming a completely written and synced copy over it, so a
-// failure at any point leaves it as it was. (QSaveFile is not used: in
-// Qt 6.4 it can report success after a write failed, leaving the file cut
-// short.)
-bool ReplaceFile(const QString& path, const QByteArray& data, QString* reason) {
-  const QFileInfo info(path);
-  // Through a symbolic link the file it points to is replaced.
-  const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
-  const QByteArray targetName = QFile::encodeName(target);
-  struct stat old {};
-  const bool exists = ::stat(targetName.constData(), &old) == 0;
-
-  QByteArray writeName = targetName;
-  int fd = -1;
-  if (exists) {
-    const QFileInfo targetInfo(target);
-    writeName = QFile::encodeName(targetInfo.absolutePath() + QStringLiteral("/.") +
-                                  targetInfo.fileName() + QStringLiteral(".XXXXXX"));
-    fd = ::mkostemp(writeName.data(), O_CLOEXEC);
-    if (fd >= 0)
-      ::fchmod(fd, old.st_mode & 07777);
-  } else {
-    fd = ::open(writeName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+// Reads `size` bytes from `fd` at `offset`; false with errno set when that
+// fails or the file is shorter.
+bool ReadAllAt(int fd, off_t offset, off_t size, QByteArray* data) {
+  data->resize(static_cast<qsizetype>(size));
+  qsizetype done = 0;
+  while (done < data->size()) {
+    const ssize_t read = ::pread(fd, data->data() + done,
+                                 static_cast<std::size_t>(data->size() - done), offset + done);
+    if (read < 0 && errno == EINTR)
+      continue;
+    if (read <= 0) {
+      if (read == 0)
+        errno = EIO;
+      return false;
+    }
+    done += read;
   }
-  if (fd < 0) {
+  return true;
+}
+
+// Checks that `fd` is a regular file and locks it for this log, so a second
+// analyser cannot log into it as well. The lock goes with the descriptor:
+// it conflicts with every other open of the file, in this process too.
+bool TakeLogFile(int fd, QString* reason) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
     *reason = ErrnoText(errno);
     return false;
   }
-  bool written = WriteAllTo(fd, data) && ::fsync(fd) == 0;
-  int error = errno;
-  if (::close(fd) != 0 && written) {
-    written = false;
-    error = errno;
+  if (!S_ISREG(info.st_mode)) {
+    *reason = QStringLiteral("It is not a regular file");
+    return false;
   }
-  if (written && exists && ::rename(writeName.constData(), targetName.constData()) != 0) {
-    written = false;
-    error = errno;
+  // A file system without locks does not stop the log.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    *reason = QStringLiteral("The file is in use (locked) by another program");
+    return false;
   }
-  if (!written) {
-    ::unlink(writeName.constData());
-    *reason = ErrnoText(error);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0)
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return true;
+}
+
+// Puts `data` in place of the file at `path` (through a symbolic link, the
+// file it points to) in one step, by renaming a completely written and
+// synced copy over it, so a failure leaves the file as it was. Returns the
+// copy's descriptor, locked before the rename, so no other analyser finds
+// the new file unlocked; -1 with `reason` when that fails.
+int ReplaceFileLocked(const QString& path, QByteArrayView data, QString* reason) {
+  const QFileInfo info(path);
+  const QFileInfo target(info.isSymLink() ? info.canonicalFilePath() : path);
+  const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
+  QByteArray copyName = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") +
+                                          target.fileName() + QStringLiteral(".XXXXXX"));
+  const int fd = ::mkostemp(copyName.data(), O_CLOEXEC);
+  if (fd < 0) {
+    *reason = ErrnoText(errno);
+    return -1;
   }
-  return written;
+  struct stat old {};
+  if (::stat(targetName.constData(), &old) == 0)
+    ::fchmod(fd, old.st_mode & 07777);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !WriteAllAt(fd, data, 0) || ::fsync(fd) != 0 ||
+      ::rename(copyName.constData(), targetName.constData()) != 0) {
+    *reason = ErrnoText(errno);
+    ::close(fd);
+    ::unlink(copyName.constData());
+    return -1;
+  }
+  return fd;
 }
 
 // Qt's monotonic clock and timers, the engine's own time source.
@@ -208,10 +243,6 @@ void TLogEngine::SetTimeSource(ILogTimeSource* source) {
   time_->SetHandler([this](ILogTimeSource::TTimer timer) { OnTimer(timer); });
 }
 
-void TLogEngine::SetRescueDirectory(const QString& directory) {
-  rescueDirectory_ = directory;
-}
-
 void TLogEngine::SetCurrentFileName(const QString& fileName) {
   currentFileName_ = ExpandFileName(fileName);
 }
@@ -236,15 +267,12 @@ bool TLogEngine::OpenLog() {
     CloseLog();
   const QString path = currentFileName_;
   QString reason;
+  bool reported = false;  // failed writing the opening lines, and said so
   switch (LogKindOfFile(path)) {
-    case TLogKind::Text: {
-      bool reported = false;
+    case TLogKind::Text:
       if (OpenTextLog(path, &reason, &reported))
         return true;
-      if (reported)
-        return false;  // failed writing the opening line, and said so
       break;
-    }
     case TLogKind::RichText:
       if (logDataFormat_ != 0) {
         if (!quiet_)
@@ -252,14 +280,15 @@ bool TLogEngine::OpenLog() {
               QStringLiteral("A *.Doc file is not suitable for the current log format."));
         break;
       }
-      if (OpenRichLog(path, &reason))
+      if (OpenRichLog(path, &reason, &reported))
         return true;
       break;
     case TLogKind::None:
       reason = QStringLiteral("Only files with the extension .Log, .Txt or .Doc can be log files");
       break;
   }
-  ReportOpenFailure(path, reason);
+  if (!reported)
+    ReportOpenFailure(path, reason);
   return false;
 }
 
@@ -275,6 +304,20 @@ void TLogEngine::ReportOpenFailure(const QString& path, const QString& reason) {
       reason));
 }
 
+// The log is open on fd_ from here on.
+void TLogEngine::StartFileLog(TLogKind kind, const QString& path) {
+  struct stat info {};
+  ::fstat(fd_, &info);
+  device_ = info.st_dev;
+  inode_ = info.st_ino;
+  pending_.clear();
+  richPending_.Clear();
+  richPendingSize_ = 0;
+  openKind_ = kind;
+  openFileName_ = path;
+  time_->Start(ILogTimeSource::TTimer::Flush, kFlushIntervalMs);
+}
+
 bool TLogEngine::OpenTextLog(const QString& path, QString* reason, bool* reported) {
   const QByteArray native = QFile::encodeName(path);
   // Non-blocking only for the open itself, so a named pipe cannot hang it.
@@ -284,24 +327,12 @@ bool TLogEngine::OpenTextLog(const QString& path, QString* reason, bool* reporte
     *reason = ErrnoText(errno);
     return false;
   }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int error = errno;
+  if (!TakeLogFile(fd, reason)) {
     ::close(fd);
-    *reason = S_ISREG(info.st_mode) ? ErrnoText(error) : QStringLiteral("It is not a regular file");
     return false;
   }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0)
-    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-
   fd_ = fd;
-  device_ = info.st_dev;
-  inode_ = info.st_ino;
-  pending_.clear();
-  openKind_ = TLogKind::Text;
-  openFileName_ = path;
-  time_->Start(ILogTimeSource::TTimer::Flush, kFlushIntervalMs);
+  StartFileLog(TLogKind::Text, path);
   if (logDataFormat_ == 0) {
     AppendToTextLog(ToStdString("\r\n" + VersionLine(QStringLiteral("opened")).toUtf8() + "\r\n"));
     if (!WritePending() || !FileStillInPlace()) {
@@ -312,92 +343,121 @@ bool TLogEngine::OpenTextLog(const QString& path, QString* reason, bool* reporte
   return true;
 }
 
-bool TLogEngine::OpenRichLog(const QString& path, QString* reason) {
-  document_.Clear();
-  const QFileInfo info(path);
-  const QByteArray dir = QFile::encodeName(info.absolutePath());
-  if (info.exists()) {
-    if (!info.isFile()) {
-      *reason = QStringLiteral("It is not a regular file");
-      return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-      *reason = file.errorString();
-      return false;
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-      *reason = file.errorString();
-      return false;
-    }
-    // An empty file is an empty document; anything else must be RTF, so a
-    // real word processor file of another format is never overwritten.
-    if (!data.trimmed().isEmpty() && !ReadRtf(data, document_, reason)) {
-      document_.Clear();
-      return false;
-    }
-    // The file is replaced when the log closes; find out now if that can
-    // work instead of losing the log then.
-    if (::access(QFile::encodeName(path).constData(), W_OK) != 0 ||
-        ::access(dir.constData(), W_OK | X_OK) != 0) {
-      *reason = ErrnoText(errno);
-      document_.Clear();
-      return false;
-    }
-  } else if (!SaveDocument(path, reason)) {
+bool TLogEngine::OpenRichLog(const QString& path, QString* reason, bool* reported) {
+  const int fd = OpenRichFile(path, reason);
+  if (fd < 0)
+    return false;
+  fd_ = fd;
+  StartFileLog(TLogKind::RichText, path);
+  AddRichParagraph(QString());
+  AddRichParagraph(VersionLine(QStringLiteral("opened")));
+  AddRichParagraph(QString());
+  if (!WritePending() || !FileStillInPlace()) {
+    *reported = true;
     return false;
   }
-  openKind_ = TLogKind::RichText;
-  openFileName_ = path;
-  document_.AddParagraph(QString());
-  document_.AddParagraph(VersionLine(QStringLiteral("opened")));
-  document_.AddParagraph(QString());
   return true;
+}
+
+// Opens and locks the rich-text log's file and makes it a document this
+// program can go on writing at its end (richBrace_, richParagraphOpen_).
+// A document written here is continued in place; another program's RTF is
+// read once and replaced by the same text, paragraphs, colours and
+// underlines in this program's form; an empty file becomes an empty
+// document. Anything else is refused and left as it is.
+int TLogEngine::OpenRichFile(const QString& path, QString* reason) {
+  const QByteArray native = QFile::encodeName(path);
+  bool created = false;
+  int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
+    created = fd >= 0;
+  }
+  if (fd < 0) {
+    *reason = ErrnoText(errno);
+    return -1;
+  }
+  const auto fail = [&](int error) {
+    if (error != 0)
+      *reason = ErrnoText(error);
+    ::close(fd);
+    if (created)
+      ::unlink(native.constData());
+    return -1;
+  };
+  if (!TakeLogFile(fd, reason))
+    return fail(0);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0)
+    return fail(errno);
+  const off_t size = info.st_size;
+
+  QByteArray head;
+  if (size >= RtfHeadSize() && ReadAllAt(fd, 0, RtfHeadSize(), &head) && IsRtfWriterHead(head)) {
+    const off_t tailStart = std::max<off_t>(0, size - kRtfTailSize);
+    QByteArray tail;
+    if (ReadAllAt(fd, tailStart, size - tailStart, &tail)) {
+      if (const std::optional<TRtfContinuation> end = FindRtfContinuation(tail, tailStart)) {
+        richBrace_ = end->brace;
+        richParagraphOpen_ = end->openParagraph;
+        return fd;
+      }
+    }
+    // Cut short, or changed by someone else: read like any other RTF.
+  }
+
+  QByteArray data;
+  if (!ReadAllAt(fd, 0, size, &data))
+    return fail(errno);
+  TRtfDocument document;
+  const bool empty = data.trimmed().isEmpty();
+  // A word processor file of another format is never overwritten.
+  if (!empty && !ReadRtf(data, document, reason))
+    return fail(0);
+  data.clear();
+  const QByteArray rtf = WriteRtf(document);
+  if (empty) {
+    if (!WriteAllAt(fd, rtf, 0) || ::ftruncate(fd, rtf.size()) != 0) {
+      const int error = errno;
+      ::ftruncate(fd, 0);
+      return fail(error);
+    }
+  } else {
+    const int copy = ReplaceFileLocked(path, rtf, reason);
+    // The old file stays locked until the copy has taken its place.
+    ::close(fd);
+    if (copy < 0)
+      return -1;
+    fd = copy;
+  }
+  richBrace_ = rtf.size() - kRtfEnd.size();
+  richParagraphOpen_ = !document.IsEmpty() && !document.Runs().back().paragraphEnd;
+  return fd;
 }
 
 // ------------------------------------------------------------- closing
 
 void TLogEngine::CloseLog() {
-  if (openKind_ == TLogKind::Text) {
-    if (logDataFormat_ == 0)
-      AppendToTextLog(
-          ToStdString("\r\n" + VersionLine(QStringLiteral("closed")).toUtf8() + "\r\n"));
-    if (!WritePending() || !FileStillInPlace())
-      return;  // reported and closed by the failure
-    const int fd = fd_;
-    fd_ = -1;
-    const QString path = openFileName_;
-    CloseFile();
-    if (::close(fd) != 0) {
-      const int error = errno;
-      if (!quiet_)
-        messages_.Error(WithReason(
-            QStringLiteral("The log file <") + path + QStringLiteral("> could not be closed."),
-            ErrnoText(error)));
-    }
+  if (openKind_ == TLogKind::None)
     return;
-  }
+  if (openKind_ == TLogKind::Text && logDataFormat_ == 0)
+    AppendToTextLog(ToStdString("\r\n" + VersionLine(QStringLiteral("closed")).toUtf8() + "\r\n"));
   if (openKind_ == TLogKind::RichText) {
-    document_.AddParagraph(VersionLine(QStringLiteral("closed")));
-    document_.AddParagraph(QString());
-    QString reason;
-    const QString path = openFileName_;
-    const bool saved = SaveDocument(path, &reason);
-    const QString rescued = saved ? QString() : RescueDocument();
-    CloseFile();
-    if (!saved && !quiet_) {
-      QString text = WithReason(
-          QStringLiteral("The log file <") + path + QStringLiteral("> could not be saved."),
-          reason);
-      text += QStringLiteral("\r\nThe file keeps the content it had before the log was opened.");
-      if (!rescued.isEmpty())
-        text +=
-            QStringLiteral("\r\nThe log was saved to <") + rescued + QStringLiteral("> instead.");
-      else
-        text += QStringLiteral("\r\nThe entries of this log are lost.");
-      messages_.Error(text);
-    }
+    AddRichParagraph(VersionLine(QStringLiteral("closed")));
+    AddRichParagraph(QString());
+  }
+  if (!WritePending() || !FileStillInPlace())
+    return;  // reported and closed by the failure
+  const int fd = fd_;
+  fd_ = -1;
+  const QString path = openFileName_;
+  CloseFile();
+  if (::close(fd) != 0) {
+    const int error = errno;
+    if (!quiet_)
+      messages_.Error(WithReason(
+          QStringLiteral("The log file <") + path + QStringLiteral("> could not be closed."),
+          ErrnoText(error)));
   }
 }
 
@@ -407,9 +467,10 @@ void TLogEngine::CloseFile() {
     ::close(fd_);
   fd_ = -1;
   pending_.clear();
+  richPending_.Clear();
+  richPendingSize_ = 0;
   time_->Stop(ILogTimeSource::TTimer::Flush);
   time_->Stop(ILogTimeSource::TTimer::LineGap);
-  document_.Clear();
   openKind_ = TLogKind::None;
   openFileName_.clear();
 }
@@ -424,51 +485,34 @@ void TLogEngine::StopFileLog(const QString& message) {
   emit FileLogStopped();
 }
 
-// ------------------------------------------------------------- text log
-
-void TLogEngine::AppendToTextLog(std::string_view bytes) {
-  if (openKind_ != TLogKind::Text)
-    return;
-  pending_.append(bytes);
-  if (pending_.size() >= kMaxPending)
-    WritePending();
+void TLogEngine::StopWriteFailed(int error) {
+  StopFileLog(WithReason(
+      QStringLiteral("The log file <") + openFileName_ + QStringLiteral("> could not be written."),
+      ErrnoText(error)));
 }
 
-bool TLogEngine::WritePending() {
-  if (openKind_ != TLogKind::Text)
-    return false;
-  std::size_t done = 0;
-  while (done < pending_.size()) {
-    const ssize_t written = ::write(fd_, pending_.data() + done, pending_.size() - done);
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      const int error = errno;
-      StopFileLog(WithReason(QStringLiteral("The log file <") + openFileName_ +
-                                 QStringLiteral("> could not be written."),
-                             ErrnoText(error)));
-      return false;
-    }
-    if (written == 0) {
-      StopFileLog(WithReason(QStringLiteral("The log file <") + openFileName_ +
-                                 QStringLiteral("> could not be written."),
-                             ErrnoText(ENOSPC)));
-      return false;
-    }
-    done += static_cast<std::size_t>(written);
+// ------------------------------------------------------------- writing
+
+// `wholeParagraphs`: a rich-text log keeps its unfinished paragraph back.
+bool TLogEngine::WritePending(bool wholeParagraphs) {
+  switch (openKind_) {
+    case TLogKind::Text:
+      return WriteTextPending();
+    case TLogKind::RichText:
+      return WriteRichPending(wholeParagraphs);
+    case TLogKind::None:
+      break;
   }
-  pending_.clear();
-  lastWriteMs_ = time_->NowMs();
-  return true;
+  return false;
 }
 
 // Each finished line reaches the kernel at once, so a crash of the program
 // loses nothing. In a flood of short lines (sixty thousand Hex/ASCII lines a
 // second are one megabyte) a write per line would cost more than all the
 // rest, so lines within a few milliseconds of the last write go together.
-void TLogEngine::WriteFinishedLine() {
+void TLogEngine::WriteSoon() {
   if (!lastWriteMs_ || time_->NowMs() - *lastWriteMs_ > kLineWriteGapMs) {
-    WritePending();
+    WritePending(true);
   } else if (!time_->IsActive(ILogTimeSource::TTimer::LineGap)) {
     time_->Start(ILogTimeSource::TTimer::LineGap, kLineWriteGapMs);
   }
@@ -477,7 +521,7 @@ void TLogEngine::WriteFinishedLine() {
 // Whether the open descriptor is still the file at the log's path: a file
 // that was deleted, renamed or replaced takes the log with it.
 bool TLogEngine::FileStillInPlace() {
-  if (openKind_ != TLogKind::Text)
+  if (openKind_ == TLogKind::None)
     return false;
   struct stat own {};
   struct stat named {};
@@ -502,7 +546,7 @@ void TLogEngine::OnTimer(ILogTimeSource::TTimer timer) {
   if (timer == ILogTimeSource::TTimer::Flush)
     FlushLog();
   else
-    WritePending();
+    WritePending(true);
 }
 
 void TLogEngine::LogText(std::string_view text, int channel, bool newLine, bool toRichText) {
@@ -513,13 +557,21 @@ void TLogEngine::LogText(std::string_view text, int channel, bool newLine, bool 
     if (newLine) {
       // Whether the file is still in place is checked by the one-second flush.
       AppendToTextLog("\r\n");
-      WriteFinishedLine();
+      WriteSoon();
     }
-  } else if (openKind_ == TLogKind::RichText && toRichText) {
-    document_.AppendText(Cp1252ToQString(text), channel == 1 ? kChannel2RtfStyle : TRtfStyle{});
-    if (newLine)
-      document_.EndParagraph();
+    return;
   }
+  if (openKind_ != TLogKind::RichText || !toRichText)
+    return;
+  AppendRichText(Cp1252ToQString(text), channel == 1 ? kChannel2RtfStyle : TRtfStyle{});
+  if (newLine) {
+    richPending_.EndParagraph();
+    ++richPendingSize_;
+  }
+  if (richPendingSize_ >= kMaxPending)
+    WritePending(true);
+  else if (newLine)
+    WriteSoon();
 }
 
 void TLogEngine::LogRawByte(std::uint8_t byte) {
@@ -543,28 +595,96 @@ void TLogEngine::LogRawByte(std::uint8_t byte) {
       return;
   }
   // Raw bytes reach the file as soon as finished lines do.
-  WriteFinishedLine();
+  WriteSoon();
+}
+
+// ------------------------------------------------------------- text log
+
+void TLogEngine::AppendToTextLog(std::string_view bytes) {
+  if (openKind_ != TLogKind::Text)
+    return;
+  pending_.append(bytes);
+  if (pending_.size() >= kMaxPending)
+    WritePending();
+}
+
+bool TLogEngine::WriteTextPending() {
+  std::size_t done = 0;
+  if (pending_.empty())
+    return true;
+  while (done < pending_.size()) {
+    const ssize_t written = ::write(fd_, pending_.data() + done, pending_.size() - done);
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0) {
+      StopWriteFailed(written == 0 ? ENOSPC : errno);
+      return false;
+    }
+    done += static_cast<std::size_t>(written);
+  }
+  pending_.clear();
+  lastWriteMs_ = time_->NowMs();
+  return true;
 }
 
 // ------------------------------------------------------------- rich-text log
 
-bool TLogEngine::SaveDocument(const QString& path, QString* reason) const {
-  return ReplaceFile(path, WriteRtf(document_), reason);
+void TLogEngine::AppendRichText(QStringView text, const TRtfStyle& style) {
+  if (text.isEmpty())
+    return;
+  richPending_.AppendText(text, style);
+  richPendingSize_ += static_cast<std::size_t>(text.size());
 }
 
-QString TLogEngine::RescueDocument() const {
-  const QString directory = rescueDirectory_.isEmpty() ? QDir::homePath() : rescueDirectory_;
-  const QFileInfo info(openFileName_);
-  const QString stamp = (clock_ ? clock_() : QDateTime::currentDateTime())
-                            .toString(QStringLiteral("yyyy-MM-dd HHmmss"));
-  const QString base = info.completeBaseName() + QStringLiteral(" unsaved ") + stamp;
-  QString path = QDir(directory).filePath(base + QLatin1Char('.') + info.suffix());
-  for (int n = 2; QFileInfo::exists(path) && n < 100; ++n)
-    path = QDir(directory).filePath(base + QStringLiteral(" (%1).").arg(n) + info.suffix());
-  QString ignored;
-  if (QFileInfo::exists(path) || !SaveDocument(path, &ignored))
-    return QString();
-  return path;
+// One of the log's own paragraphs, after ending an unfinished one.
+void TLogEngine::AddRichParagraph(const QString& text) {
+  const bool open =
+      richPending_.IsEmpty() ? richParagraphOpen_ : !richPending_.Runs().back().paragraphEnd;
+  if (open)
+    richPending_.EndParagraph();
+  AppendRichText(text, {});
+  richPending_.EndParagraph();
+  richPendingSize_ += 2;
+}
+
+// The pending runs go where the document's closing brace is, with the brace
+// after them, in one write, so the file is a whole document after every
+// write. Pieces cut at paragraph ends make the same bytes as one write would,
+// so with `wholeParagraphs` the unfinished paragraph waits for its end or the
+// flush timer, unless it has grown to the size limit by itself.
+bool TLogEngine::WriteRichPending(bool wholeParagraphs) {
+  const std::vector<TRtfRun>& runs = richPending_.Runs();
+  std::size_t count = runs.size();
+  std::size_t unfinished = 0;
+  while (wholeParagraphs && count > 0 && !runs[count - 1].paragraphEnd)
+    unfinished += static_cast<std::size_t>(runs[--count].text.size());
+  if (unfinished >= kMaxPending)
+    count = runs.size();
+  if (count == 0)
+    return true;
+  QByteArray piece = WriteRtfPiece(std::span(runs).first(count));
+  const off_t body = piece.size();
+  piece += kRtfEnd;
+  if (!WriteAllAt(fd_, piece, richBrace_)) {
+    const int error = errno;
+    // The document's end goes back where it was; what the failed write left
+    // after it is cut off.
+    WriteAllAt(fd_, kRtfEnd, richBrace_);
+    ::ftruncate(fd_, richBrace_ + kRtfEnd.size());
+    StopWriteFailed(error);
+    return false;
+  }
+  richBrace_ += body;
+  richParagraphOpen_ = !runs[count - 1].paragraphEnd;
+  TRtfDocument rest;  // an unfinished paragraph
+  richPendingSize_ = 0;
+  for (const TRtfRun& run : std::span(runs).subspan(count)) {
+    rest.AppendRun(run);
+    richPendingSize_ += static_cast<std::size_t>(run.text.size());
+  }
+  richPending_ = std::move(rest);
+  lastWriteMs_ = time_->NowMs();
+  return true;
 }
 
 // ------------------------------------------------------------- printer log

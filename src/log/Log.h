@@ -1,11 +1,12 @@
 // The file log and the printer log.
 //
 // The file log is a text log (.Log, .Txt: lines end with CR LF, text in
-// UTF-8) or a rich-text log (.Doc: RTF, channel 2 blue and underlined). The
-// kind follows the file name's extension. A text log is appended to the file
-// as the data comes and reaches the disk at every line end and at least once
-// a second; a rich-text log is kept in memory and replaces the file, in one
-// step, when the log is closed.
+// UTF-8) or a rich-text log (.Doc: RTF, channel 2 blue and underlined, one
+// paragraph per line). The kind follows the file name's extension. Either is
+// appended to the file as the data comes and reaches it at every line end
+// (in a burst, a few milliseconds later) and at least once a second; a
+// rich-text log is a whole document after every write. The open log file is
+// locked, so a second analyser cannot log into it at the same time.
 //
 // Either log stops by itself when it fails while open (disk full, file
 // removed or renamed, printer error): the user is told once, the setting is
@@ -41,7 +42,7 @@ TLogKind LogKindOfFile(const QString& fileName);
 // "yyyy-MM-dd HH:mm:ss"; the time is left out when it is exactly midnight.
 QString LogDateTimeText(const QDateTime& time);
 
-// The clock and the two timers the text log's writes go by: the flush timer,
+// The clock and the two timers the file log's writes go by: the flush timer,
 // which fires every interval until stopped, and the line-gap timer, which
 // fires once. The engine uses Qt's monotonic clock and timers unless it is
 // given another source.
@@ -84,14 +85,11 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   // Closes open logs the ordinary way, without messages.
   ~TLogEngine() override;
 
-  // The date and time of the opening and closing lines and of rescue files.
+  // The date and time of the opening and closing lines.
   void SetClock(std::function<QDateTime()> clock);
-  // The clock and timers of the text log's writes; nullptr for Qt's. Set
+  // The clock and timers of the file log's writes; nullptr for Qt's. Set
   // while no log is open; the source must outlive the engine.
   void SetTimeSource(ILogTimeSource* source);
-  // Where a rich-text log goes when it cannot be saved over its own file.
-  // Default: the home directory.
-  void SetRescueDirectory(const QString& directory);
 
   // The log file the next OpenLog opens, as a full path.
   QString CurrentFileName() const { return currentFileName_; }
@@ -103,7 +101,7 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   QString OpenFileName() const { return openFileName_; }
   bool PrinterLogOpen() const { return printerOpen_; }
 
-  // Writes what the text log holds back to its file now.
+  // Writes what the file log holds back to its file now.
   void FlushLog();
 
   // IReceiveLog
@@ -132,19 +130,23 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   QString VersionLine(const QString& what) const;
 
   bool OpenTextLog(const QString& path, QString* reason, bool* reported);
-  bool OpenRichLog(const QString& path, QString* reason);
+  bool OpenRichLog(const QString& path, QString* reason, bool* reported);
+  int OpenRichFile(const QString& path, QString* reason);
+  void StartFileLog(TLogKind kind, const QString& path);
   void ReportOpenFailure(const QString& path, const QString& reason);
 
   void AppendToTextLog(std::string_view bytes);
-  bool WritePending();
-  void WriteFinishedLine();
+  void AppendRichText(QStringView text, const TRtfStyle& style);
+  void AddRichParagraph(const QString& text);
+  bool WritePending(bool wholeParagraphs = false);
+  bool WriteTextPending();
+  bool WriteRichPending(bool wholeParagraphs);
+  void WriteSoon();
+  void StopWriteFailed(int error);
   bool FileStillInPlace();
   void OnTimer(ILogTimeSource::TTimer timer);
   void CloseFile();
   void StopFileLog(const QString& message);
-
-  bool SaveDocument(const QString& path, QString* reason) const;
-  QString RescueDocument() const;
 
   void StopPrinterLog(const QString& message);
 
@@ -153,25 +155,30 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   IMessageService& messages_;
   IPrinterDevice& printer_;
   std::function<QDateTime()> clock_;
-  QString rescueDirectory_;
   bool quiet_ = false;
 
   QString currentFileName_;
 
   TLogKind openKind_ = TLogKind::None;
   QString openFileName_;
-  // Text log
+  // The open log file, locked while it is open
   int fd_ = -1;
   dev_t device_ = 0;
   ino_t inode_ = 0;
-  std::string pending_;
   std::unique_ptr<ILogTimeSource> qtTime_;
   ILogTimeSource* time_ = nullptr;
-  // When the text log was last written (NowMs): line ends that follow each
+  // When the file was last written (NowMs): line ends that follow each
   // other closely share one write.
   std::optional<std::int64_t> lastWriteMs_;
-  // Rich-text log
-  TRtfDocument document_;
+  // Text log: the bytes not yet written
+  std::string pending_;
+  // Rich-text log: the runs not yet written, their size in characters, and
+  // where the document in the file ends
+  TRtfDocument richPending_;
+  std::size_t richPendingSize_ = 0;
+  off_t richBrace_ = 0;
+  // The file's last paragraph has no end yet.
+  bool richParagraphOpen_ = false;
 
   bool printerOpen_ = false;
 };

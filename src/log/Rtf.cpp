@@ -32,6 +32,12 @@ void TRtfDocument::EndParagraph() {
   runs_.push_back({QString(), TRtfStyle{}, true});
 }
 
+void TRtfDocument::AppendRun(const TRtfRun& run) {
+  AppendText(run.text, run.style);
+  if (run.paragraphEnd)
+    EndParagraph();
+}
+
 void TRtfDocument::AddParagraph(QStringView text, const TRtfStyle& style) {
   if (!runs_.empty() && !runs_.back().paragraphEnd)
     EndParagraph();
@@ -64,40 +70,55 @@ std::optional<std::uint8_t> Cp1252Byte(char16_t ch) {
 
 // ------------------------------------------------------------------ writer
 
+// Every document starts with this, up to the two colours of the log's own
+// styles, which come first in every colour table so pieces written without
+// the document at hand can name them.
+constexpr QByteArrayView kHead =
+    "{\\rtf1\\ansi\\ansicpg1252\\deff0\r\n{\\fonttbl{\\f0\\fmodern Courier New;}}\r\n"
+    "{\\colortbl;\\red0\\green0\\blue0;\\red0\\green0\\blue255;";
+// The end of the head, after the colour table; a document with no text ends
+// with this right before its closing brace.
+constexpr QByteArrayView kHeadEnd = "}\r\n\\f0\\fs16";
+// What the writer puts after every paragraph.
+constexpr QByteArrayView kParagraphEnd = "\\par\r\n";
+
 class TRtfWriter {
  public:
   QByteArray Write(const TRtfDocument& document) {
-    // Black and blue always come first, so the log's own colours have
-    // fixed numbers; colours from a loaded document follow.
-    colors_ = {TRtfColor{0, 0, 0}, TRtfColor{0, 0, 255}};
     for (const TRtfRun& run : document.Runs()) {
       if (!run.text.isEmpty() &&
           std::find(colors_.begin(), colors_.end(), run.style.color) == colors_.end())
         colors_.push_back(run.style.color);
     }
-
     out_.reserve(256 + static_cast<qsizetype>(document.Runs().size()) * 16);
-    out_ += "{\\rtf1\\ansi\\ansicpg1252\\deff0\r\n{\\fonttbl{\\f0\\fmodern Courier New;}}\r\n";
-    out_ += "{\\colortbl;";
-    for (const TRtfColor& c : colors_) {
-      out_ += "\\red" + QByteArray::number(c.red) + "\\green" + QByteArray::number(c.green) +
-              "\\blue" + QByteArray::number(c.blue) + ';';
+    out_ += kHead;
+    for (auto c = colors_.begin() + 2; c != colors_.end(); ++c) {
+      out_ += "\\red" + QByteArray::number(c->red) + "\\green" + QByteArray::number(c->green) +
+              "\\blue" + QByteArray::number(c->blue) + ';';
     }
-    out_ += "}\r\n\\f0\\fs16";
-    needDelimiter_ = true;
+    out_ += kHeadEnd;
+    WriteRuns(document.Runs());
+    out_ += kRtfEnd;
+    return out_;
+  }
 
-    for (const TRtfRun& run : document.Runs()) {
+  // Runs after the head or as a piece. The style is set before the first
+  // text of every paragraph, as nothing is known about what comes before.
+  QByteArray WriteRuns(std::span<const TRtfRun> runs) {
+    needDelimiter_ = true;
+    for (const TRtfRun& run : runs) {
       if (!run.text.isEmpty()) {
         SetStyle(run.style);
         for (QChar ch : run.text)
           AppendChar(ch.unicode());
       }
       if (run.paragraphEnd) {
-        out_ += "\\par\r\n";
+        out_ += kParagraphEnd;
         needDelimiter_ = false;
+        colorIndex_ = -1;
+        underlineKnown_ = false;
       }
     }
-    out_ += "}\r\n";
     return out_;
   }
 
@@ -108,9 +129,9 @@ class TRtfWriter {
   }
 
   void SetStyle(const TRtfStyle& style) {
-    const int index =
-        static_cast<int>(std::find(colors_.begin(), colors_.end(), style.color) - colors_.begin()) +
-        1;
+    const auto color = std::find(colors_.begin(), colors_.end(), style.color);
+    // Table entries count from 1; 0 is the default colour.
+    const int index = color == colors_.end() ? 0 : static_cast<int>(color - colors_.begin()) + 1;
     if (index != colorIndex_) {
       ControlWord("\\cf" + QByteArray::number(index));
       colorIndex_ = index;
@@ -164,7 +185,7 @@ class TRtfWriter {
   }
 
   QByteArray out_;
-  std::vector<TRtfColor> colors_;
+  std::vector<TRtfColor> colors_{TRtfColor{0, 0, 0}, TRtfColor{0, 0, 255}};
   int colorIndex_ = -1;
   bool underline_ = false;
   bool underlineKnown_ = false;
@@ -600,6 +621,39 @@ class TRtfReader {
 
 QByteArray WriteRtf(const TRtfDocument& document) {
   return TRtfWriter().Write(document);
+}
+
+QByteArray WriteRtfPiece(std::span<const TRtfRun> runs) {
+  return TRtfWriter().WriteRuns(runs);
+}
+
+qsizetype RtfHeadSize() {
+  return kHead.size();
+}
+
+bool IsRtfWriterHead(QByteArrayView head) {
+  return head == kHead;
+}
+
+std::optional<TRtfContinuation> FindRtfContinuation(QByteArrayView tail, qsizetype tailOffset) {
+  qsizetype end = tail.size();
+  while (end > 0 && (tail[end - 1] == '\r' || tail[end - 1] == '\n' || tail[end - 1] == ' ' ||
+                     tail[end - 1] == '\t'))
+    --end;
+  if (end == 0 || tail[end - 1] != '}')
+    return std::nullopt;
+  const qsizetype brace = end - 1;
+  // A brace after an odd number of backslashes is text: the file was cut.
+  qsizetype backslashes = 0;
+  while (backslashes < brace && tail[brace - 1 - backslashes] == '\\')
+    ++backslashes;
+  if (backslashes % 2 != 0)
+    return std::nullopt;
+  // The writer puts a raw line end only after a paragraph and in the head,
+  // so these two endings cannot come from text.
+  const QByteArrayView body = tail.first(brace);
+  const bool closed = body.endsWith(kParagraphEnd) || body.endsWith(kHeadEnd);
+  return TRtfContinuation{tailOffset + brace, !closed};
 }
 
 bool ReadRtf(QByteArrayView data, TRtfDocument& document, QString* error) {

@@ -1,9 +1,10 @@
 // The rich-text log in memory and on disk: a flat list of text runs, each
 // with a colour and an underline flag, some of which end a paragraph. The
-// writer produces RTF with a Windows-1252 code page and a Courier New font;
-// the reader takes that back and also copes with the RTF that word
-// processors write (it keeps the text, the paragraphs, the colours and the
-// underlines and drops everything else).
+// writer produces RTF with a Windows-1252 code page and a Courier New font,
+// as a whole document or as pieces that continue one in place; the reader
+// takes that back and also copes with the RTF that word processors write (it
+// keeps the text, the paragraphs, the colours and the underlines and drops
+// everything else).
 #pragma once
 
 #include <QByteArray>
@@ -11,6 +12,8 @@
 #include <QString>
 #include <QStringView>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
 namespace klv {
@@ -53,6 +56,8 @@ class TRtfDocument {
   // Ends the paragraph at the end of the document (an empty one if nothing
   // was appended since the last end).
   void EndParagraph();
+  // Appends the run's text, then ends the paragraph if the run does.
+  void AppendRun(const TRtfRun& run);
   // Adds a whole paragraph, ending an unfinished one first.
   void AddParagraph(QStringView text, const TRtfStyle& style = {});
 
@@ -66,8 +71,37 @@ class TRtfDocument {
   std::vector<TRtfRun> runs_;
 };
 
-// The document as RTF.
+// The document as RTF. It ends with kRtfEnd; its colour table starts with
+// black and blue, whatever other colours the document has.
 QByteArray WriteRtf(const TRtfDocument& document);
+
+// The closing brace and line end every document WriteRtf makes ends with.
+inline constexpr QByteArrayView kRtfEnd = "}\r\n";
+
+// `runs` as RTF that continues a document WriteRtf made: it goes where that
+// document's closing brace was, and kRtfEnd after it. The piece sets its
+// colour and underlining itself, so pieces can follow each other in any
+// order; a paragraph end in it ends whatever paragraph the document ends
+// with. Colours other than black and blue are written as the default colour.
+// Every paragraph sets its style anew, so a document continued by pieces cut
+// at paragraph ends is the same, byte for byte, as the one written whole.
+QByteArray WriteRtfPiece(std::span<const TRtfRun> runs);
+
+// Where a document WriteRtf made can be continued with WriteRtfPiece.
+struct TRtfContinuation {
+  qsizetype brace = 0;         // offset of the closing brace
+  bool openParagraph = false;  // the last paragraph has no end yet
+};
+// The number of bytes a file must start with to be one WriteRtf made.
+qsizetype RtfHeadSize();
+// Whether `head`, the first RtfHeadSize() bytes of a file, is the start of a
+// document WriteRtf made.
+bool IsRtfWriterHead(QByteArrayView head);
+// Finds the closing brace in `tail`, the last bytes (at least 64, or the
+// whole file) of a document WriteRtf made, with the offset of `tail` in the
+// file as `tailOffset`. Nothing when it does not end like one, for example
+// when it was cut short.
+std::optional<TRtfContinuation> FindRtfContinuation(QByteArrayView tail, qsizetype tailOffset);
 
 // Reads RTF into `document` (replacing its content). Fails, with a reason in
 // `error`, only when the data does not start like an RTF document; any

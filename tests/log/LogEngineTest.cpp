@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "common/Cp1252.h"
@@ -27,6 +29,9 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace klv {
+inline void PrintTo(const TRtfDocument& document, std::ostream* out) {
+  *out << document.PlainText().toStdString();
+}
 namespace {
 
 using Kind = test::FakeMessageService::Kind;
@@ -134,7 +139,6 @@ class LogEngineTest : public testing::Test {
     engine_ = std::make_unique<TLogEngine>(settings_, format_, messages_, printer_);
     engine_->SetClock([this] { return now_; });
     engine_->SetTimeSource(&time_);
-    engine_->SetRescueDirectory(Path(QStringLiteral("rescue")));
     QObject::connect(engine_.get(), &TLogEngine::FileLogStopped, [this] { ++fileStops_; });
     QObject::connect(engine_.get(), &TLogEngine::PrinterLogStopped, [this] { ++printerStops_; });
   }
@@ -153,6 +157,20 @@ class LogEngineTest : public testing::Test {
   QString Path(const QString& name) const { return dir_.filePath(name); }
   static QString Line(const QString& path, const char* what, const QString& stamp) {
     return QStringLiteral("KLV V3.02  log file ") + path + ' ' + what + ": " + stamp;
+  }
+  // The log's own paragraphs at the start or end of a session of the rich-text log.
+  void AddLogLines(TRtfDocument& document, const QString& path, const char* what) const {
+    if (std::string_view(what) == "opened")
+      document.AddParagraph(u"");
+    document.AddParagraph(Line(path, what, Stamp(now_)));
+    document.AddParagraph(u"");
+  }
+  // A rich-text log's file, which must be a whole document.
+  static TRtfDocument Document(const QString& path) {
+    const QByteArray file = ReadAll(path);
+    TRtfDocument document;
+    EXPECT_TRUE(file.endsWith("}\r\n") && ReadRtf(file, document)) << file.toStdString();
+    return document;
   }
   // The file log has stopped with one error about its file, and stays quiet.
   void ExpectStoppedOnce(const QString& problem) {
@@ -238,10 +256,19 @@ TEST_F(LogEngineTest, RawFormatsWriteOnlyTheBytes) {
   EXPECT_EQ(TakeMessages(), Texts{});
 }
 
+// Also a log file another analyser has open: it holds a lock on it, as the engine does.
 TEST_F(LogEngineTest, FileThatCannotBeALogIsReportedAndLeftAlone) {
   const QByteArray letter = "\xD0\xCF\x11\xE0 a real word processor file";
   WriteAll(Path(QStringLiteral("letter.doc")), letter);
+  QFile held[] = {QFile(Path(QStringLiteral("held.log"))), QFile(Path(QStringLiteral("held.doc")))};
+  for (QFile& file : held) {
+    WriteAll(file.fileName(), letter);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly) && ::flock(file.handle(), LOCK_EX | LOCK_NB) == 0);
+  }
+  const QString inUse = QStringLiteral("The file is in use (locked) by another program.");
   const std::tuple<const char*, std::uint8_t, QString> cases[] = {
+      {"held.log", 0, inUse},
+      {"held.doc", 0, inUse},
       {"table.csv", 0, "Only files with the extension .Log, .Txt or .Doc can be log files."},
       {"missing/dir/x.log", 0, SystemError(ENOENT) + '.'},
       {"letter.doc", 0, QStringLiteral("The file is not in the RTF format.")},
@@ -255,9 +282,11 @@ TEST_F(LogEngineTest, FileThatCannotBeALogIsReportedAndLeftAlone) {
     EXPECT_TRUE(shown.back().startsWith("The log file <" + path + "> could not be opened."));
     EXPECT_EQ(shown.back().right(reason.size()), reason);
   }
-  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            QStringList{QStringLiteral("letter.doc")});
-  EXPECT_EQ(ReadAll(Path(QStringLiteral("letter.doc"))), letter);
+  const QStringList left =
+      QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+  EXPECT_EQ(left, QStringList({"held.doc", "held.log", "letter.doc"}));
+  for (const QString& name : left)
+    EXPECT_EQ(ReadAll(Path(name)), letter) << name.toStdString();
 }
 
 TEST_F(LogEngineTest, TextReachesTheFileWithinTheFlushIntervalAndAFinishedLineAtOnce) {
@@ -290,52 +319,57 @@ TEST_F(LogEngineTest, TextReachesTheFileWithinTheFlushIntervalAndAFinishedLineAt
 // Removed, or renamed and replaced by a new file as log rotation does it: the once-a-second check
 // notices, with or without new data.
 TEST_F(LogEngineTest, DeletedOrReplacedLogFileIsReportedOnceAndStopsTheLog) {
-  const QString path = Path(QStringLiteral("KLV.Log"));
-  for (const bool replaced : {false, true}) {
-    SCOPED_TRACE(replaced ? "replaced" : "deleted");
+  for (const char* name : {"KLV.Log", "KLV.doc"}) {
+    const QString path = Path(QString::fromLatin1(name));
+    for (const bool replaced : {false, true}) {
+      SCOPED_TRACE(name + std::string(replaced ? " replaced" : " deleted"));
+      fileStops_ = 0;
+      ASSERT_TRUE(TurnOn(path));
+      if (replaced) {
+        ASSERT_TRUE(QFile::rename(path, Path(QStringLiteral("moved ") + name)));
+        WriteAll(path, "new file");
+      } else {
+        ASSERT_TRUE(QFile::remove(path));
+        engine_->LogText("after removal", 0, true, true);
+      }
+      time_.Advance(TLogEngine::kFlushIntervalMs - 1);
+      EXPECT_TRUE(engine_->FileLogOpen());
+      time_.Advance(1);
+      ExpectStoppedOnce(QStringLiteral("> was deleted or renamed while the log was open."));
+    }
+    EXPECT_EQ(ReadAll(path), "new file");
+  }
+}
+
+// A text log keeps what fitted; a rich-text log stays the whole document it was before the write.
+TEST_F(LogEngineTest, FullDiskIsReportedOnceAndStopsTheLog) {
+  for (const char* name : {"KLV.Log", "KLV.doc"}) {
+    SCOPED_TRACE(name);
+    const QString path = Path(QString::fromLatin1(name));
     fileStops_ = 0;
     ASSERT_TRUE(TurnOn(path));
-    if (replaced) {
-      ASSERT_TRUE(QFile::rename(path, Path(QStringLiteral("moved.log"))));
-      WriteAll(path, "new file");
-    } else {
-      ASSERT_TRUE(QFile::remove(path));
-      engine_->LogText("after removal", 0, true, true);
-    }
-    time_.Advance(TLogEngine::kFlushIntervalMs - 1);
-    EXPECT_TRUE(engine_->FileLogOpen());
-    time_.Advance(1);
-    ExpectStoppedOnce(QStringLiteral("> was deleted or renamed while the log was open."));
+    const QByteArray opened = ReadAll(path);
+    WithFileSizeLimit(4096, [&] {
+      for (int i = 0; i < 3; ++i)
+        engine_->LogText(std::string(3000, 'x'), 0, true, true);
+      time_.Advance(10);  // the burst's write
+    });
+    ExpectStoppedOnce("> could not be written.\r\nReason: " + SystemError(EFBIG) + '.');
+    if (LogKindOfFile(path) == TLogKind::Text)
+      EXPECT_EQ(QFileInfo(path).size(), 4096);
+    else
+      EXPECT_EQ(ReadAll(path), opened);
   }
-  EXPECT_EQ(ReadAll(path), "new file");
 }
 
-TEST_F(LogEngineTest, FullDiskIsReportedOnceAndStopsTheLog) {
-  ASSERT_TRUE(TurnOn(Path(QStringLiteral("KLV.Log"))));
-  WithFileSizeLimit(4096, [&] {
-    for (int i = 0; i < 3; ++i)
-      engine_->LogText(std::string(3000, 'x'), 0, true, true);
-    time_.Advance(10);  // the burst's write
-  });
-  ExpectStoppedOnce("> could not be written.\r\nReason: " + SystemError(EFBIG) + '.');
-  EXPECT_EQ(QFileInfo(Path(QStringLiteral("KLV.Log"))).size(), 4096);
-}
-
-TEST_F(LogEngineTest, RichTextLogKeepsChannelsApartAndIsExtendedOnClose) {
+// Everything reaches the file as it comes (a finished paragraph after the line gap, the rest within
+// the flush interval or when much has come), and the file is a whole document after every write.
+TEST_F(LogEngineTest, RichTextLogKeepsChannelsApartAndIsAWholeDocumentAfterEveryWrite) {
   const QString path = Path(QStringLiteral("session.DOC"));
-  ASSERT_TRUE(TurnOn(path));
-  const QByteArray created = ReadAll(path);  // at once, an empty document
-  TRtfDocument document;
-  ASSERT_TRUE(ReadRtf(created, document) && document.IsEmpty());
-
   TRtfDocument expected;
-  const auto logLine = [&](const char* what, bool opening) {
-    if (opening)
-      expected.AddParagraph(u"");
-    expected.AddParagraph(Line(path, what, Stamp(now_)));
-    expected.AddParagraph(u"");
-  };
-  logLine("opened", true);
+  ASSERT_TRUE(TurnOn(path));
+  AddLogLines(expected, path, "opened");
+  EXPECT_EQ(Document(path), expected);
   engine_->LogText("chan 1 {\\}", 0, false, true);
   engine_->LogText("chan 2 \xE9\x80", 1, true, true);
   engine_->LogText("not for rich text", 0, true, false);
@@ -343,57 +377,62 @@ TEST_F(LogEngineTest, RichTextLogKeepsChannelsApartAndIsExtendedOnClose) {
   expected.AppendText(u"chan 1 {\\}");
   expected.AppendText(u"chan 2 \u00E9\u20AC", kChannel2RtfStyle);
   expected.AddParagraph(u"\u00FF");
-  EXPECT_EQ(ReadAll(path), created);
+  time_.Advance(10);
+  EXPECT_EQ(Document(path), expected);
+  engine_->LogText("unfinished ", 1, false, true);
+  expected.AppendText(u"unfinished ", kChannel2RtfStyle);
+  time_.Advance(TLogEngine::kFlushIntervalMs);
+  EXPECT_EQ(Document(path), expected);
+  engine_->LogText(std::string(100000, 'f'), 0, false, true);
+  expected.AppendText(QString(100000, QLatin1Char('f')));
+  EXPECT_EQ(Document(path), expected);
   now_ = now_.addSecs(60);
   TurnOff();
-  logLine("closed", false);
-
-  // Opened again, the log goes on after what the file holds.
-  ASSERT_TRUE(TurnOn(path));
+  AddLogLines(expected, path, "closed");
+  ASSERT_TRUE(TurnOn(path));  // opened again, the log goes on after what the file holds
   engine_->LogText("again", 1, true, true);
   TurnOff();
-  logLine("opened", true);
+  AddLogLines(expected, path, "opened");
   expected.AddParagraph(u"again", kChannel2RtfStyle);
-  logLine("closed", false);
-
-  ASSERT_TRUE(ReadRtf(ReadAll(path), document));
-  EXPECT_EQ(document, expected) << document.PlainText().toStdString();
+  AddLogLines(expected, path, "closed");
+  EXPECT_EQ(Document(path), expected);
   EXPECT_EQ(TakeMessages(), Texts{});
 }
 
-TEST_F(LogEngineTest, FailedSaveKeepsTheOldFile) {
-  const QString path = Path(QStringLiteral("kept.doc"));
-  const QByteArray old = "{\\rtf1 old content\\par}";
-  WriteAll(path, old);
-  ASSERT_TRUE(TurnOn(path));
-  engine_->LogText(std::string(10000, 'y'), 0, true, true);
-  WithFileSizeLimit(4096, [&] { TurnOff(); });  // and the rescue copy hits the limit too
-  EXPECT_EQ(ReadAll(path), old);
-  EXPECT_EQ(TakeMessages(), Texts{"The log file <" + path +
-                                  "> could not be saved.\r\nReason: " + SystemError(EFBIG) +
-                                  ".\r\nThe file keeps the content it had before the log was "
-                                  "opened.\r\nThe entries of this log are lost."});
-  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
-            QStringList{QStringLiteral("kept.doc")});  // no half-written copy is left behind
-}
-
-TEST_F(LogEngineTest, LogThatCannotBeSavedInPlaceIsRescued) {
-  const QString path = Path(QStringLiteral("gone.doc"));
-  ASSERT_TRUE(TurnOn(path));
-  engine_->LogText("precious", 0, true, true);
-  // The file's place is taken by a folder, so it cannot be replaced.
-  ASSERT_TRUE(QFile::remove(path) && QDir(dir_.path()).mkdir(QStringLiteral("gone.doc")) &&
-              QDir(dir_.path()).mkdir(QStringLiteral("rescue")));
-  TurnOff();
-  const QDir rescue(Path(QStringLiteral("rescue")));
-  const QStringList rescued = rescue.entryList(QDir::Files);
-  ASSERT_EQ(rescued.size(), 1);
-  EXPECT_TRUE(rescued[0].startsWith(QStringLiteral("gone unsaved "))) << rescued[0].toStdString();
-  TRtfDocument document;
-  ASSERT_TRUE(ReadRtf(ReadAll(rescue.filePath(rescued[0])), document));
-  EXPECT_TRUE(document.PlainText().contains(QStringLiteral("\nprecious\n")));
-  ASSERT_TRUE(messages_.shown.size() == 1 &&
-              messages_.shown[0].text.contains("was saved to <" + rescue.filePath(rescued[0])));
+// A document this program wrote goes on where it ends, kept byte for byte; another program's RTF,
+// or one cut short, is read once and written again in this program's form; an empty file is an
+// empty document.
+TEST_F(LogEngineTest, RichTextLogGoesOnAfterWhatTheFileHolds) {
+  TRtfDocument old;
+  old.AddParagraph(u"old red", {{255, 0, 0}});
+  old.AppendText(u"unfinished", kChannel2RtfStyle);
+  QByteArray own = WriteRtf(old);
+  own.insert(own.size() - 3, "{\\*\\unknown kept}");
+  const std::pair<std::optional<QByteArray>, bool> cases[] = {
+      {std::nullopt, false},
+      {"", false},
+      {" \r\n", false},
+      {own, true},
+      {WriteRtf(old).chopped(3), true},
+      {"{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0"
+       "\\blue255;}\\f0\\cf1 old red\\par\\cf2\\ul unfinished}",
+       true}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& [before, hasOld] = cases[i];
+    const QString path = Path(QStringLiteral("old%1.doc").arg(i));
+    if (before)
+      WriteAll(path, *before);
+    ASSERT_TRUE(TurnOn(path));
+    TurnOff();
+    TRtfDocument expected = hasOld ? old : TRtfDocument();
+    AddLogLines(expected, path, "opened");
+    AddLogLines(expected, path, "closed");
+    EXPECT_EQ(Document(path), expected) << i;
+    const QByteArray file = ReadAll(path);
+    EXPECT_TRUE(file.startsWith(WriteRtf({}).left(RtfHeadSize()))) << i;
+    EXPECT_EQ(file.startsWith(own.chopped(3)), before == own) << i;
+  }
+  EXPECT_EQ(TakeMessages(), Texts{});
 }
 
 // Channel 2 underlined, the log's own lines bold; a printer that fails is reported once, its job

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "common/Cp1252.h"
@@ -40,6 +41,38 @@ TEST(Rtf, EveryCharacterStyleAndParagraphComesBack) {
   ASSERT_TRUE(ReadRtf("{\\rtf1{\\colortbl;\\blue255;}\\ul a\\ul0 b{\\cf1\\ul c}d}", read));
   EXPECT_EQ(read.Runs(), (std::vector<TRtfRun>{
                              {"a", {{}, true}}, {"b", {}}, {"c", kChannel2RtfStyle}, {"d", {}}}));
+}
+
+// A document written up to a paragraph end and continued where its closing brace is found, a piece
+// per paragraph, has the same bytes as one written whole.
+TEST(Rtf, PiecesContinueADocumentByteForByte) {
+  TRtfDocument whole;
+  whole.AddParagraph(u"red of a loaded document ", {{255, 0, 0}});
+  whole.AppendText(u"12 digits after a style");
+  whole.AppendText(u"{\\} \\par", kChannel2RtfStyle);
+  whole.EndParagraph();
+  whole.EndParagraph();
+  whole.AppendText(u"\t\u00E9\u4E00 x", kChannel2RtfStyle);
+  whole.AppendText(u"-unfinished");
+  const std::span<const TRtfRun> runs = whole.Runs();
+  for (std::size_t split = 1; split <= runs.size(); ++split) {
+    if (!runs[split - 1].paragraphEnd)
+      continue;
+    TRtfDocument written;
+    for (const TRtfRun& run : runs.first(split))
+      written.AppendRun(run);
+    QByteArray file = WriteRtf(written);
+    for (std::size_t i = split, next = split + 1; i < runs.size(); i = next++) {
+      while (next < runs.size() && !runs[next - 1].paragraphEnd)
+        ++next;
+      const auto end = FindRtfContinuation(file.right(64), file.size() - 64);
+      ASSERT_TRUE(end && !end->openParagraph) << file.toStdString();
+      file =
+          file.left(end->brace) + WriteRtfPiece(runs.subspan(i, next - i)) + kRtfEnd.toByteArray();
+    }
+    EXPECT_EQ(file, WriteRtf(whole)) << split;
+  }
+  EXPECT_FALSE(FindRtfContinuation("\\f0\\fs16 cut after a brace of the text \\}", 0));
 }
 
 // Anything that does not start like RTF is refused (and never overwritten
@@ -112,9 +145,11 @@ TEST(Rtf, UnrtfShowsTheTextAndTheChannelsAppearance) {
   ASSERT_TRUE(process.waitForFinished(30000) && process.exitCode() == 0);
   const std::string html = QString::fromUtf8(process.readAllStandardOutput()).toStdString();
   using testing::HasSubstr;
-  EXPECT_THAT(html, HasSubstr("<font color=\"#000000\">channel one text<br>\nbefore </font>"
+  EXPECT_THAT(html, HasSubstr("<font color=\"#000000\">channel one text<br>"));
+  EXPECT_THAT(html, HasSubstr("<font color=\"#000000\">before </font>"
                               "<font color=\"#0000ff\"><u>channel two text</u>"));
-  EXPECT_THAT(html, HasSubstr(" after<br>\nbraces {x} backslash \\ e-acute &eacute;<br>"));
+  EXPECT_THAT(html, HasSubstr(" after<br>\n"));
+  EXPECT_THAT(html, HasSubstr(">braces {x} backslash \\ e-acute &eacute;<br>"));
   EXPECT_THAT(html, testing::Not(HasSubstr("<u>channel one")));
 }
 
