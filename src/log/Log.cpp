@@ -313,6 +313,7 @@ void TLogEngine::StartFileLog(TLogKind kind, const QString& path) {
   pending_.clear();
   richPending_.Clear();
   richPendingSize_ = 0;
+  richAfterCr_ = false;
   openKind_ = kind;
   openFileName_ = path;
   time_->Start(ILogTimeSource::TTimer::Flush, kFlushIntervalMs);
@@ -563,14 +564,36 @@ void TLogEngine::LogText(std::string_view text, int channel, bool newLine, bool 
   }
   if (openKind_ != TLogKind::RichText || !toRichText)
     return;
-  AppendRichText(Cp1252ToQString(text), channel == 1 ? kChannel2RtfStyle : TRtfStyle{});
+  // Line ends the data brings (TTY mode hands CR and LF over as text) end a
+  // paragraph, as they end a line of the text log: CR LF, a lone LF and a
+  // lone CR each once, also when the LF comes with the next text.
+  const QString chars = Cp1252ToQString(text);
+  const TRtfStyle style = channel == 1 ? kChannel2RtfStyle : TRtfStyle{};
+  bool ended = newLine;
+  qsizetype start = 0;
+  for (qsizetype i = 0; i < chars.size(); ++i) {
+    const bool cr = chars[i] == QLatin1Char('\r');
+    const bool lf = chars[i] == QLatin1Char('\n');
+    const bool afterCr = std::exchange(richAfterCr_, cr);
+    if (!cr && !lf)
+      continue;
+    AppendRichText(QStringView(chars).sliced(start, i - start), style);
+    if (!(lf && afterCr)) {
+      richPending_.EndParagraph();
+      ++richPendingSize_;
+    }
+    start = i + 1;
+    ended = true;
+  }
+  AppendRichText(QStringView(chars).sliced(start), style);
   if (newLine) {
     richPending_.EndParagraph();
     ++richPendingSize_;
+    richAfterCr_ = false;
   }
   if (richPendingSize_ >= kMaxPending)
     WritePending(true);
-  else if (newLine)
+  else if (ended)
     WriteSoon();
 }
 
@@ -645,6 +668,7 @@ void TLogEngine::AddRichParagraph(const QString& text) {
   AppendRichText(text, {});
   richPending_.EndParagraph();
   richPendingSize_ += 2;
+  richAfterCr_ = false;
 }
 
 // The pending runs go where the document's closing brace is, with the brace

@@ -179,6 +179,8 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   off_t richBrace_ = 0;
   // The file's last paragraph has no end yet.
   bool richParagraphOpen_ = false;
+  // The last text ended with a CR, whose LF may start the next text.
+  bool richAfterCr_ = false;
 
   bool printerOpen_ = false;
 };

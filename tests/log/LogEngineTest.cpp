@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <array>
 #include <climits>
@@ -433,6 +435,40 @@ TEST_F(LogEngineTest, RichTextLogGoesOnAfterWhatTheFileHolds) {
     EXPECT_EQ(file.startsWith(own.chopped(3)), before == own) << i;
   }
   EXPECT_EQ(TakeMessages(), Texts{});
+}
+
+// CR and LF in the text (TTY mode, where the data's own line ends are shown) end paragraphs however
+// the text is cut into pieces: CR LF, a lone LF and a lone CR once each. Each piece is written at
+// once, and still the file is the same.
+TEST_F(LogEngineTest, LineEndsInTheTextEndRichTextParagraphs) {
+  const std::string data = "one\r\ntwo\nthree\rfour\r\r\n\nfive\n\rsix";
+  const QString body = "one\ntwo\nthree\nfour\n\n\nfive\n\nsix\nKLV";
+  QByteArray first;
+  // Cut in two at every place, then one character at a time.
+  for (std::size_t cut = 0; cut <= data.size() + 1; ++cut) {
+    const QString path = Path(QStringLiteral("tty%1.doc").arg(cut));
+    ASSERT_TRUE(TurnOn(path));
+    const std::string_view text(data);
+    for (std::size_t at = 0; at < data.size();) {
+      const std::size_t length = cut > data.size() ? 1 : at < cut ? cut : data.size() - cut;
+      time_.Advance(11);
+      engine_->LogText(text.substr(at, length), 1, false, true);
+      at += length;
+    }
+    TurnOff();
+    EXPECT_TRUE(Document(path).PlainText().contains(body)) << cut;
+    const QByteArray file = ReadAll(path).replace(path.toUtf8(), "");
+    if (cut == 0)
+      first = file;
+    EXPECT_EQ(file, first) << cut;
+  }
+  const QString unrtf = QStandardPaths::findExecutable(QStringLiteral("unrtf"));
+  if (unrtf.isEmpty())
+    return;
+  QProcess process;
+  process.start(unrtf, {QStringLiteral("--text"), Path(QStringLiteral("tty0.doc"))});
+  ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_TRUE(process.readAllStandardOutput().contains(body.toUtf8())) << "unrtf";
 }
 
 // Channel 2 underlined, the log's own lines bold; a printer that fails is reported once, its job
