@@ -64,18 +64,20 @@ void TChannels::CloseChannels() {
 
 bool TChannels::OpenChannels() {
   bool opened = true;
-  for (int channel = 0; channel < 2 && opened; ++channel) {
-    TComEntry& entry = conf_.Comparam.Channel[static_cast<std::size_t>(channel)];
+  for (int channel = 0; channel < 2; ++channel) {
+    const auto ch = static_cast<std::size_t>(channel);
+    TComEntry& entry = conf_.Comparam.Channel[ch];
+    openFailure_[ch].clear();
     if (entry.Enabled && !PortUsable(entry.Port)) {
       QString text = QStringLiteral("COM%1 is not available!").arg(entry.Port);
       const PortProbeResult probe = ProbePort(entry.Port);
-      if (probe.Outcome == PortProbe::PermissionDenied || probe.Outcome == PortProbe::Busy)
+      if (!probe.Reason.isEmpty())
         text += QStringLiteral("\n\n") + probe.Reason;
       messages_.Information(text);
       entry.Enabled = false;
     }
     if (entry.Enabled) {
-      opened = ApplyPort(channel);
+      opened = ApplyPort(channel) && opened;
     } else {
       ClosePort(channel);
     }
@@ -84,35 +86,113 @@ bool TChannels::OpenChannels() {
   return opened;
 }
 
+QString TChannels::PortTrouble(int channel, QString* reason) const {
+  const auto ch = static_cast<std::size_t>(channel);
+  const QString& why = !lostReason_[ch].isEmpty() ? lostReason_[ch] : openFailure_[ch];
+  if (reason != nullptr)
+    *reason = why;
+  if (!lostReason_[ch].isEmpty())
+    return QStringLiteral("lost");
+  if (!openFailure_[ch].isEmpty())
+    return QStringLiteral("closed");
+  return {};
+}
+
 // Applies the channel's parameters to its port and opens it if needed.
 bool TChannels::ApplyPort(int channel) {
   const auto ch = static_cast<std::size_t>(channel);
-  const TComEntry& entry = conf_.Comparam.Channel[ch];
+  TComEntry& entry = conf_.Comparam.Channel[ch];
   const TModemLines& lines = conf_.ModemControl.Channel[ch];
   TComPort& port = Port(channel);
+  LineSettings wanted;
+  wanted.Baud = BaudTable[std::min<std::size_t>(entry.BaudIndex, BaudTable.size() - 1)];
+  wanted.DataBits = std::clamp<std::uint16_t>(entry.DataBits, 5, 8);
+  wanted.Parity = static_cast<TParity>(std::min<std::uint8_t>(entry.Parity, 4));
+  wanted.StopBits = entry.StopBits == 2 ? 2 : 1;
   try {
-    try {
-      port.SetBaud(BaudTable[std::min<std::size_t>(entry.BaudIndex, BaudTable.size() - 1)]);
-    } catch (const EComPortError&) {
-      messages_.Information(QStringLiteral("Unsupported baudrate for channel %1").arg(channel + 1));
-    }
+    // On an open port the new device opens before the old one is let go;
+    // when it cannot, the channel stays on the old port, and so does the record.
     port.SetComNumber(entry.Port);
-    port.SetDataBits(std::clamp<std::uint16_t>(entry.DataBits, 5, 8));
-    port.SetParity(static_cast<TParity>(std::min<std::uint8_t>(entry.Parity, 4)));
-    port.SetStopBits(entry.StopBits == 2 ? 2 : 1);
-    port.SetRTS(lines.RTS);
-    port.SetDTR(lines.DTR);
-    if (!port.Open()) {
-      port.SetOpen(true);
-      modemTriggers_[ch] = port.NewModemTrigger();
-      port.ArmModemTrigger(modemTriggers_[ch], ModemBits::AnalyserMask);
-      lostReason_[ch].clear();
-    }
   } catch (const EComPortError& error) {
     messages_.Error(error.message());
+    entry.Port = port.ComNumber();
+  }
+  port.SetRTS(lines.RTS);
+  port.SetDTR(lines.DTR);
+  if (!port.Open() && !OpenPort(channel, wanted))
+    return false;
+  ApplySettings(channel, wanted);
+  return true;
+}
+
+// Opens a closed port with the wanted settings or, when the device refuses
+// one of them, with those it had, which ApplySettings then changes one by one.
+bool TChannels::OpenPort(int channel, const LineSettings& wanted) {
+  const auto ch = static_cast<std::size_t>(channel);
+  TComPort& port = Port(channel);
+  const LineSettings previous{port.Baud(), port.Parity(), port.DataBits(), port.StopBits()};
+  const auto openWith = [&port](const LineSettings& settings) {
+    port.SetBaud(settings.Baud);
+    port.SetDataBits(settings.DataBits);
+    port.SetParity(settings.Parity);
+    port.SetStopBits(settings.StopBits);
+    port.SetOpen(true);
+  };
+  try {
+    try {
+      openWith(wanted);
+    } catch (const EComPortError&) {
+      // The port says only that the opening failed: it may be one of the
+      // new settings, so the device gets one more try with the old ones.
+      if (wanted == previous)
+        throw;
+      openWith(previous);
+    }
+  } catch (const EComPortError& error) {
+    openFailure_[ch] = error.message();
+    messages_.Error(QStringLiteral("Channel %1 could not be opened.\n\n%2")
+                        .arg(channel + 1)
+                        .arg(error.message()));
     return false;
   }
+  modemTriggers_[ch] = port.NewModemTrigger();
+  port.ArmModemTrigger(modemTriggers_[ch], ModemBits::AnalyserMask);
+  lostReason_[ch].clear();
   return true;
+}
+
+// Each setting the open device refuses is reported, and the record takes
+// back the value the device runs, so that the status bar shows the truth.
+void TChannels::ApplySettings(int channel, const LineSettings& wanted) {
+  TComEntry& entry = conf_.Comparam.Channel[static_cast<std::size_t>(channel)];
+  TComPort& port = Port(channel);
+  try {
+    port.SetBaud(wanted.Baud);
+  } catch (const EComPortError&) {
+    messages_.Information(QStringLiteral("Unsupported baudrate for channel %1").arg(channel + 1));
+    const auto* running = std::find(BaudTable.begin(), BaudTable.end(), port.Baud());
+    if (running != BaudTable.end())
+      entry.BaudIndex = static_cast<std::uint16_t>(running - BaudTable.begin());
+  }
+  const auto apply = [&](auto set, const char* what) {
+    try {
+      set();
+    } catch (const EComPortError& error) {
+      messages_.Information(QStringLiteral("Channel %1: the device refuses the %2.\n\n%3")
+                                .arg(channel + 1)
+                                .arg(QLatin1String(what))
+                                .arg(error.message()));
+    }
+  };
+  apply([&] { port.SetDataBits(wanted.DataBits); }, "data bits");
+  apply([&] { port.SetParity(wanted.Parity); }, "parity");
+  apply([&] { port.SetStopBits(wanted.StopBits); }, "stop bits");
+  if (port.DataBits() != wanted.DataBits)
+    entry.DataBits = port.DataBits();
+  if (port.Parity() != wanted.Parity)
+    entry.Parity = static_cast<std::uint8_t>(port.Parity());
+  if (port.StopBits() != wanted.StopBits)
+    entry.StopBits = port.StopBits();
 }
 
 void TChannels::OnPortError(int channel, const QString& message) {
@@ -202,8 +282,13 @@ bool TChannels::LogsModemChanges(int channel) const {
 }
 
 void TChannels::OnTriggerModemStatus(int channel) {
-  if (LogsModemChanges(channel))
+  if (LogsModemChanges(channel)) {
     ReportModemStatus(channel);
+  } else {
+    // Reading takes the change bits, so that a change made while modem
+    // logging is off is not reported as new once it is on again.
+    Port(channel).ModemStatusByte();
+  }
   emit LinesChanged(channel, TLines::Inputs);
   Port(channel).ArmModemTrigger(modemTriggers_[static_cast<std::size_t>(channel)],
                                 ModemBits::AnalyserMask);

@@ -55,14 +55,16 @@ class TChannels : public QObject, public IChannelServices, public IChannelPorts 
 
   // Whether a device exists on COM n, also when another program holds it.
   bool PortPresent(int comNumber);
-  // Opens, re-applies or closes both ports as the record says. Returns false
-  // when a port failed to open (the user has been told why).
+  // Opens, re-applies or closes both ports as the record says, each channel
+  // on its own. A setting the device refuses is reported, and the record
+  // goes back to what the device runs. Returns false when a port failed to
+  // open (the user has been told why).
   bool OpenChannels();
   void CloseChannels();
-  // Why a channel's device stopped working; empty while it works.
-  const QString& LostReason(int channel) const {
-    return lostReason_[static_cast<std::size_t>(channel)];
-  }
+  // Why an enabled channel's port does not run: "lost" when its device
+  // vanished, "closed" when it could not be opened, with the reason in
+  // `reason`; empty while it runs.
+  QString PortTrouble(int channel, QString* reason = nullptr) const;
 
   // IChannelPorts
   bool PortUsable(int comNumber) override;
@@ -120,6 +122,8 @@ class TChannels : public QObject, public IChannelServices, public IChannelPorts 
 
  private:
   bool ApplyPort(int channel);
+  bool OpenPort(int channel, const LineSettings& wanted);
+  void ApplySettings(int channel, const LineSettings& wanted);
   void OnTriggerAvail(int channel, int count);
   void OnTriggerModemStatus(int channel);
   void OnPortError(int channel, const QString& message);
@@ -132,6 +136,7 @@ class TChannels : public QObject, public IChannelServices, public IChannelPorts 
   bool drainPosted_ = false;
   std::array<std::uint16_t, 2> modemTriggers_{};
   std::array<QString, 2> lostReason_;
+  std::array<QString, 2> openFailure_;
   std::array<IChannelActivity*, 2> activities_{};
 };
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <QFile>
 #include <QThread>
 
 #include "conf/ConfDefaults.h"
@@ -123,7 +124,7 @@ TEST_F(ChannelsTest, LocalEchoOfAnAnswerSentWhileRenderingComesAfterTheBatch) {
   EXPECT_EQ(sent, (std::vector<std::uint8_t>{'x', 'y'}));
 }
 
-TEST_F(ChannelsTest, PauseDropsDataEchoAndModemChangesButShowsOwnLineToggles) {
+TEST_F(ChannelsTest, PauseAndModemLoggingOffDropChangesButOwnLineTogglesShow) {
   SimulatedNullModem cable(1);
   ports_.Add(1, &cable);
   auto far = cable.OpenEnd(End::B);
@@ -156,6 +157,17 @@ TEST_F(ChannelsTest, PauseDropsDataEchoAndModemChangesButShowsOwnLineToggles) {
   EXPECT_TRUE(after.Changed[TModemStatusRecord::DSR]);
   EXPECT_TRUE(after.State[TModemStatusRecord::CTS]);
   EXPECT_FALSE(after.Changed[TModemStatusRecord::CTS]) << "the change during the pause is gone";
+
+  // So is a change while modem logging is off.
+  conf_.MiscBool.LogModemP = false;
+  far->SetRTS(false);
+  ASSERT_TRUE(RunUntil([&] { return !channels_.PrimaryPort.CTS(); }));
+  RunUntil([] { return false; }, 100);
+  conf_.MiscBool.LogModemP = true;
+  far->SetDTR(false);
+  ASSERT_TRUE(RunUntil([&] { return renderer_.modemLines.size() == 3; }));
+  EXPECT_TRUE(renderer_.modemLines[2].record.Changed[TModemStatusRecord::DSR]);
+  EXPECT_FALSE(renderer_.modemLines[2].record.Changed[TModemStatusRecord::CTS]);
 }
 
 // Bytes the port read before its device vanished are rendered; then the
@@ -187,7 +199,7 @@ TEST_F(ChannelsTest, AVanishedDeviceKeepsItsLastBytesAndStopsTheChannelsActivity
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_TRUE(messages_.shown[0].text.startsWith("Channel 1 has been closed."));
   EXPECT_FALSE(channels_.ChannelAvailable(0));
-  EXPECT_FALSE(channels_.LostReason(0).isEmpty());
+  EXPECT_EQ(channels_.PortTrouble(0), "lost");
   EXPECT_EQ(activity.stops, 1);
   EXPECT_EQ(channels_.Activity(0), nullptr);
   EXPECT_EQ(channels_.Activity(1), &other);
@@ -195,7 +207,7 @@ TEST_F(ChannelsTest, AVanishedDeviceKeepsItsLastBytesAndStopsTheChannelsActivity
   cable.Reconnect(End::A);
   EXPECT_TRUE(channels_.OpenChannels());
   EXPECT_TRUE(channels_.ChannelAvailable(0));
-  EXPECT_TRUE(channels_.LostReason(0).isEmpty());
+  EXPECT_TRUE(channels_.PortTrouble(0).isEmpty());
 }
 
 // Before the program exits, the bytes the port has read but not yet handed
@@ -243,16 +255,67 @@ TEST_F(ChannelsTest, SteppingTheLineParametersAppliesThemAtOnce) {
   EXPECT_EQ(c1.AppliedSettings(End::A), (LineSettings{110, TParity::pOdd, 5, 2}));
 }
 
+// A refusal leaves the record and the bar on what the device runs, and one
+// channel's failure does not keep the other closed.
+TEST_F(ChannelsTest, EachChannelOpensOnItsOwnAndARefusalPutsTheRecordBack) {
+  SimulatedNullModem c1(1), c2(2), c3(3);
+  ports_.Add(1, &c1);
+  ports_.Add(2, &c2);
+  ports_.Add(3, &c3);
+  c1.SetMaxBaud(End::A, 9600);
+  conf_.Comparam.Channel[0].BaudIndex = 9;  // 19200
+  Open(1, 2);
+  EXPECT_TRUE(c1.IsOpen(End::A) && c2.IsOpen(End::A));
+  EXPECT_EQ(c1.AppliedSettings(End::A).Baud, 9600) << "opened at the rate it had";
+  EXPECT_EQ(conf_.Comparam.Channel[0].BaudIndex, 7);
+  EXPECT_EQ(messages_.Texts(), std::vector<QString>{"Unsupported baudrate for channel 1"});
+
+  // COM3 cannot run channel 2's rate: the channel stays on COM2, and says so.
+  c3.SetMaxBaud(End::A, 4800);
+  conf_.Comparam.Channel[1].Port = 3;
+  EXPECT_TRUE(channels_.OpenChannels());
+  EXPECT_TRUE(messages_.Texts().back().contains("COM3"));
+  EXPECT_EQ(conf_.Comparam.Channel[1].Port, 2);
+  EXPECT_TRUE(c2.IsOpen(End::A));
+  EXPECT_FALSE(c3.IsOpen(End::A));
+
+  // A channel that cannot open at all is closed, and the other opens anyway.
+  channels_.CloseChannels();
+  c1.SetMaxBaud(End::A, 110);
+  conf_.Comparam.Channel[0].BaudIndex = 9;
+  EXPECT_FALSE(channels_.OpenChannels());
+  EXPECT_FALSE(c1.IsOpen(End::A));
+  EXPECT_TRUE(c2.IsOpen(End::A));
+  QString reason;
+  EXPECT_EQ(channels_.PortTrouble(0, &reason), "closed");
+  EXPECT_FALSE(reason.isEmpty());
+  EXPECT_TRUE(messages_.Texts().back().startsWith("Channel 1 could not be opened."));
+  EXPECT_TRUE(channels_.PortTrouble(1).isEmpty());
+}
+
+// The message says why, whatever the reason: missing, forbidden or not a
+// serial device at all.
 TEST_F(ChannelsTest, AConfiguredPortThatIsMissingOrForbiddenIsReportedAndDisabled) {
   ports_.DenyPermission(2, "add your user to the group dialout");
+  QFile plain(directory_.Path() + "/plain.txt");
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  directory_.Link(5, plain.fileName());
+  ports_.Add(5, &directory_.Provider());
   conf_.Comparam.Channel[0].Enabled = true;
   conf_.Comparam.Channel[0].Port = 7;
   conf_.Comparam.Channel[1].Enabled = true;
   conf_.Comparam.Channel[1].Port = 2;
   EXPECT_TRUE(channels_.OpenChannels());
-  EXPECT_EQ(messages_.Texts(),
-            (std::vector<QString>{"COM7 is not available!",
-                                  "COM2 is not available!\n\nadd your user to the group dialout"}));
+  conf_.Comparam.Channel[0].Enabled = true;
+  conf_.Comparam.Channel[0].Port = 5;
+  EXPECT_TRUE(channels_.OpenChannels());
+  const std::vector<QString> shown = messages_.Texts();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_TRUE(shown[0].startsWith("COM7 is not available!\n\n") && shown[0].size() > 26)
+      << shown[0].toStdString();
+  EXPECT_EQ(shown[1], "COM2 is not available!\n\nadd your user to the group dialout");
+  EXPECT_TRUE(shown[2].startsWith("COM5 is not available!\n\n") && shown[2].contains("serial"))
+      << shown[2].toStdString();
   EXPECT_FALSE(conf_.Comparam.Channel[0].Enabled);
   EXPECT_FALSE(conf_.Comparam.Channel[1].Enabled);
 }

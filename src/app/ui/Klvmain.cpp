@@ -278,8 +278,10 @@ void TKLVAppForm::UpdateStatusBars() {
     bar.setVisible(entry.Enabled);
     if (!entry.Enabled)
       continue;
+    QString reason;
+    const QString trouble = channels_->PortTrouble(channel, &reason);
     bar.ShowParameters(entry, NewLineText(config_->GetNewLine(channel, mode)),
-                       channels_->PortDevice(entry.Port), channels_->LostReason(channel));
+                       channels_->PortDevice(entry.Port), trouble, reason);
     UpdateLineIndicators(channel, TLines::All);
   }
   stringCommands_->UpdateTransmitButtons();

@@ -127,12 +127,13 @@ void TChannelStatusBar::SetLineColor(QWidget* widget, bool on) {
 }
 
 void TChannelStatusBar::ShowParameters(const TComEntry& entry, const QString& newLineText,
-                                       const QString& device, const QString& lostReason) {
+                                       const QString& device, const QString& trouble,
+                                       const QString& reason) {
   PanelNewLine->setText(newLineText);
   PanelComPort->setText(QStringLiteral("COM%1").arg(entry.Port) +
-                        (lostReason.isEmpty() ? QString() : QStringLiteral(" lost")));
-  PanelComPort->setToolTip(lostReason.isEmpty() ? device : lostReason);
-  SetLineColor(PanelComPort, !lostReason.isEmpty());
+                        (trouble.isEmpty() ? QString() : QLatin1Char(' ') + trouble));
+  PanelComPort->setToolTip(trouble.isEmpty() ? device : reason);
+  SetLineColor(PanelComPort, !trouble.isEmpty());
   PanelBaudRate->setText(
       QString::number(BaudTable[std::min<std::size_t>(entry.BaudIndex, BaudTable.size() - 1)]));
   PanelDataBits->setText(QString::number(entry.DataBits));

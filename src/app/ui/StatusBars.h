@@ -45,9 +45,10 @@ class TChannelStatusBar : public QWidget {
  public:
   TChannelStatusBar(int channel, QWidget* parent = nullptr);
 
-  // The parameters; `lostReason` marks a port whose device stopped working.
+  // The parameters; `trouble` ("lost", "closed") marks a port that does not
+  // run, and its tooltip then gives the reason.
   void ShowParameters(const TComEntry& entry, const QString& newLineText, const QString& device,
-                      const QString& lostReason);
+                      const QString& trouble, const QString& reason);
   void ShowOutputs(bool rts, bool dtr);
   void ShowInputs(bool cts, bool dsr, bool dcd, bool ri);
   // "Tr-..."; an active trigger blinks red and black.
