@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QKeyEvent>
@@ -151,6 +152,67 @@ TEST(ConsoleWidget, KeysMoveTheViewWithinTheGrid) {
   console->resize(2000, 3000);
   Settle(*console);
   EXPECT_EQ(console->ScrollOrigin(), QPoint(0, 0));
+}
+
+// Scrolled back, the view holds its text while lines arrive, stays at the top
+// once its rows leave the grid, and shows that data arrives; End and the bottom follow again.
+TEST(ConsoleWidget, AViewScrolledBackHoldsStillWhileDataArrives) {
+  auto console = MainConsole(QSize(500, 300));
+  const auto write = [&](int from, int to) {
+    for (int line = from; line < to; ++line)
+      console->WriteString("line " + std::to_string(line) + "\r\n");
+    Settle(*console);
+  };
+  const auto top = [&] {
+    return std::string(console->Buffer().RowText(console->ScrollOrigin().y()));
+  };
+  write(0, 150);
+  const int bottom = 100 - console->VisibleRows();
+  console->verticalScrollBar()->setValue(bottom - 3);  // as the wheel does
+  const std::string shown = top();
+  EXPECT_FALSE(console->NewDataShown());
+  write(150, 160);
+  EXPECT_EQ(top(), shown);
+  EXPECT_TRUE(console->NewDataShown());
+  write(160, 300);
+  EXPECT_TRUE(console->ScrollOrigin().y() == 0 && console->Held());
+
+  QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+  QApplication::sendEvent(console.get(), &end);
+  EXPECT_FALSE(console->Held() || console->NewDataShown());
+  write(300, 310);
+  EXPECT_EQ(console->ScrollOrigin().y(), bottom);
+  // Up with the scroll bar, then down to the bottom: followed again.
+  console->verticalScrollBar()->setValue(bottom - 3);
+  console->verticalScrollBar()->setValue(bottom);
+  write(310, 320);
+  EXPECT_EQ(console->ScrollOrigin().y(), bottom);
+}
+
+// A drag from inside row 97 to row 99 selects the text between; Shift+click extends it, and
+// it stays on its text when the grid scrolls.
+TEST(ConsoleWidget, ASelectionAcrossRowsIsCopiedAsPlainLines) {
+  auto console = MainConsole();
+  console->WriteString(std::string(97, '\n') + "first row   \r\nsecond\r\nthird row");
+  Settle(*console);
+  const int cw = console->CharWidth(), ch = console->CharHeight();
+  const int y0 = console->ScrollOrigin().y();
+  const auto mouse = [&](QEvent::Type type, int col, int row, Qt::KeyboardModifiers held = {}) {
+    const QPointF at(col * cw + 1, (row - y0) * ch + ch / 2);
+    QMouseEvent event(type, at, console->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, held);
+    QApplication::sendEvent(console->viewport(), &event);
+  };
+  mouse(QEvent::MouseButtonPress, 6, 97);
+  mouse(QEvent::MouseMove, 5, 99);
+  mouse(QEvent::MouseButtonRelease, 5, 99);
+  console->CopyAction()->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), "row\nsecond\nthird");
+  mouse(QEvent::MouseButtonPress, 9, 99, Qt::ShiftModifier);
+  mouse(QEvent::MouseButtonRelease, 9, 99, Qt::ShiftModifier);
+  console->WriteString("\r\nnext");
+  Settle(*console);
+  EXPECT_EQ(console->SelectedText(), "row\nsecond\nthird row");
 }
 
 TEST(ConsoleWidget, StandardOutputAndInputGoThroughOneConsoleAtATime) {

@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -27,6 +30,11 @@ TConsole* stdinOwner = nullptr;
 
 QColor ToQColor(TColor color) {
   return QColor::fromRgb(static_cast<QRgb>(color));
+}
+
+// Rounds towards minus infinity, for positions left of or above the view.
+int FloorDiv(int a, int b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
 }  // namespace
@@ -96,6 +104,26 @@ TConsole::TConsole(bool colored, QWidget* parent) : QAbstractScrollArea(parent) 
   frameTimer_.setTimerType(Qt::PreciseTimer);
   connect(&frameTimer_, &QTimer::timeout, this, &TConsole::Frame);
   connect(qApp, &QApplication::focusChanged, this, &TConsole::UpdateCaretRule);
+
+  // A sibling of the viewport, so that scrolling the viewport's pixels leaves it in place.
+  newDataMark_ = new QPushButton(QString(QChar(0x25BC)) + QStringLiteral(" new data"), this);
+  newDataMark_->setObjectName(QStringLiteral("NewDataMark"));
+  newDataMark_->setFocusPolicy(Qt::NoFocus);
+  newDataMark_->setCursor(Qt::PointingHandCursor);
+  newDataMark_->setToolTip(
+      QStringLiteral("Data is arriving below: click (or press End) to follow"));
+  newDataMark_->setStyleSheet(QStringLiteral(
+      "QPushButton { background: #fff2a8; color: black; border: 1px solid #b09000; padding: 1px "
+      "8px; }"));
+  newDataMark_->hide();
+  connect(newDataMark_, &QPushButton::clicked, this, &TConsole::ReturnToBottom);
+  copyAction_ = new QAction(QStringLiteral("&Copy"), this);
+  copyAction_->setObjectName(QStringLiteral("ConsoleCopy"));
+  copyAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+  copyAction_->setShortcutContext(Qt::WindowShortcut);
+  addAction(copyAction_);
+  connect(copyAction_, &QAction::triggered, this, &TConsole::Copy);
+
   dirtyRows_.assign(static_cast<std::size_t>(Rows()), {-1, -1});
   resize(160, 88);
   FontChanged(true);
@@ -113,13 +141,32 @@ TConsole::~TConsole() {
 
 void TConsole::SetCols(int cols) {
   buffer_->SetSize(cols, Rows());
+  ForgetText();
   RecomputeLayout();
+  updateGeometry();
 }
 
 void TConsole::SetRows(int rows) {
   buffer_->SetSize(Cols(), rows);
   dirtyRows_.assign(static_cast<std::size_t>(Rows()), {-1, -1});
+  ForgetText();
   RecomputeLayout();
+  updateGeometry();
+}
+
+QSize TConsole::sizeHint() const {
+  const int frame = 2 * frameWidth();
+  return {Cols() * metrics_.CharWidth + frame + verticalScrollBar()->sizeHint().width(),
+          std::min(Rows(), kHintRows) * metrics_.CharHeight + frame +
+              horizontalScrollBar()->sizeHint().height()};
+}
+
+QSize TConsole::minimumSizeHint() const {
+  const int frame = 2 * frameWidth();
+  return {
+      std::min(Cols(), 16) * metrics_.CharWidth + frame + verticalScrollBar()->sizeHint().width(),
+      std::min(Rows(), 4) * metrics_.CharHeight + frame +
+          horizontalScrollBar()->sizeHint().height()};
 }
 
 void TConsole::SetOptions(TConsoleOptions options) {
@@ -209,6 +256,7 @@ void TConsole::FontChanged(bool faceChanged) {
   if (faceChanged || grew) {
     RecomputeLayout();
     AllChanged();
+    updateGeometry();
   }
 }
 
@@ -243,13 +291,39 @@ void TConsole::ScrollTo(int x, int y) {
   verticalScrollBar()->setValue(origin_.y());
 }
 
+// The scroll bars (and the wheel, through them) are moved by the user only:
+// the program sets them with their signals blocked.
 void TConsole::scrollContentsBy(int, int) {
   ScrollTo(horizontalScrollBar()->value(), verticalScrollBar()->value());
+  UserScrolled();
+}
+
+void TConsole::UserScrolled() {
+  held_ = origin_.y() + visibleRows_ <= CursorY();
+  if (!held_)
+    newDataMark_->hide();
+}
+
+void TConsole::ReturnToBottom() {
+  held_ = false;
+  newDataMark_->hide();
+  ScrollTo(origin_.x(), std::max(CursorY() - visibleRows_ + 1, std::min(origin_.y(), CursorY())));
+}
+
+void TConsole::PlaceNewDataMark() {
+  const QRect area = viewport()->geometry();
+  const QSize size = newDataMark_->sizeHint();
+  newDataMark_->setGeometry(area.right() - size.width() - 3, area.bottom() - size.height() - 3,
+                            size.width(), size.height());
+  newDataMark_->raise();
 }
 
 void TConsole::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   RecomputeLayout();
+  if (held_)
+    UserScrolled();  // a taller view may reach the cursor again
+  PlaceNewDataMark();
   viewport()->update();
 }
 
@@ -271,7 +345,12 @@ void TConsole::keyPressEvent(QKeyEvent* event) {
       ctrl ? ScrollTo(x, 0) : ScrollTo(0, y);
       break;
     case Qt::Key_End:
-      ctrl ? ScrollTo(x, maxY) : ScrollTo(maxX, y);
+      if (ctrl) {
+        ScrollTo(x, maxY);
+      } else {
+        ScrollTo(maxX, y);
+        ReturnToBottom();
+      }
       break;
     case Qt::Key_Up:
       ScrollTo(x, y - 1);
@@ -295,7 +374,101 @@ void TConsole::keyPressEvent(QKeyEvent* event) {
       event->ignore();
       return;
   }
+  UserScrolled();
   event->accept();
+}
+
+// ---- selection ----------------------------------------------------------------
+
+TConsole::TTextPos TConsole::TextPosAt(QPoint point) const {
+  const int cw = metrics_.CharWidth;
+  const int row = std::clamp(origin_.y() + FloorDiv(point.y(), metrics_.CharHeight), 0, Rows() - 1);
+  const int col = std::clamp(origin_.x() + FloorDiv(point.x() + cw / 2, cw), 0, Cols());
+  return {row + rowsScrolledOut_, col};
+}
+
+void TConsole::ForgetText() {
+  held_ = false;
+  newDataMark_->hide();
+  rowsScrolledOut_ = 0;
+  selectionAnchor_ = selectionEnd_ = TTextPos();
+  selecting_ = false;
+}
+
+void TConsole::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QAbstractScrollArea::mousePressEvent(event);
+    return;
+  }
+  setFocus(Qt::MouseFocusReason);
+  const TTextPos pos = TextPosAt(event->position().toPoint());
+  if (!(event->modifiers() & Qt::ShiftModifier))
+    selectionAnchor_ = pos;  // Shift+click extends the selection from its anchor
+  selectionEnd_ = pos;
+  selecting_ = true;
+  viewport()->update();
+}
+
+void TConsole::mouseMoveEvent(QMouseEvent* event) {
+  if (!selecting_ || !(event->buttons() & Qt::LeftButton)) {
+    QAbstractScrollArea::mouseMoveEvent(event);
+    return;
+  }
+  const QPoint point = event->position().toPoint();
+  // Dragging past the top or bottom edge scrolls a row at a time.
+  if (point.y() < 0 || point.y() >= viewport()->height()) {
+    ScrollTo(origin_.x(), origin_.y() + (point.y() < 0 ? -1 : 1));
+    UserScrolled();
+  }
+  selectionEnd_ = TextPosAt(point);
+  viewport()->update();
+}
+
+void TConsole::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !selecting_) {
+    QAbstractScrollArea::mouseReleaseEvent(event);
+    return;
+  }
+  selecting_ = false;
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (selectionAnchor_ != selectionEnd_ && clipboard->supportsSelection())
+    clipboard->setText(SelectedText(), QClipboard::Selection);
+}
+
+void TConsole::contextMenuEvent(QContextMenuEvent* event) {
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  QAction* copy = menu->addAction(
+      copyAction_->text() + '\t' + copyAction_->shortcut().toString(QKeySequence::NativeText), this,
+      &TConsole::Copy);
+  copy->setEnabled(selectionAnchor_ != selectionEnd_);
+  menu->popup(event->globalPos());
+}
+
+QString TConsole::SelectedText() const {
+  const auto [from, to] = std::minmax(selectionAnchor_, selectionEnd_);
+  if (from == to)
+    return {};
+  QStringList lines;
+  for (qint64 row = from.row; row <= to.row; ++row) {
+    const qint64 gridRow = row - rowsScrolledOut_;
+    if (gridRow < 0 || gridRow >= Rows())
+      continue;  // scrolled out of the grid
+    const int first = row == from.row ? from.col : 0;
+    const int last = row == to.row ? to.col : Cols();
+    std::string_view text = buffer_->RowText(static_cast<int>(gridRow));
+    text = text.substr(static_cast<std::size_t>(first),
+                       static_cast<std::size_t>(std::max(0, last - first)));
+    const std::size_t end = text.find_last_not_of(' ');
+    lines << Cp1252ToQString(text.substr(0, end == std::string_view::npos ? 0 : end + 1));
+  }
+  return lines.join('\n');
+}
+
+void TConsole::Copy() {
+  const QString text = SelectedText();
+  if (!text.isEmpty())
+    QGuiApplication::clipboard()->setText(text);
 }
 
 void TConsole::focusOutEvent(QFocusEvent* event) {
@@ -312,6 +485,7 @@ void TConsole::WriteString(std::string_view text) {
 
 void TConsole::Clear() {
   buffer_->Clear();
+  ForgetText();
   origin_ = QPoint(0, 0);
   FontChanged(true);
   RecomputeLayout();
@@ -362,12 +536,23 @@ void TConsole::RowChanged(int row, int first, int last) {
   const int overhang = (metrics_.Overhang + metrics_.CharWidth - 1) / metrics_.CharWidth;
   MarkBufferRowDirty((row + buffer_->TopRow()) % Rows(), std::max(0, first - overhang),
                      std::min(Cols() - 1, last + overhang));
+  arrived_ = true;
   ScheduleFrame();
 }
 
 void TConsole::ScrolledUp() {
-  ++scrollsPending_;
+  ++rowsScrolledOut_;
+  arrived_ = true;
   MarkBufferRowDirty((Rows() - 1 + buffer_->TopRow()) % Rows(), 0, Cols() - 1);
+  if (held_ && origin_.y() > 0) {
+    // The rows on show moved one up the grid: the view moves with them, and
+    // the picture stays as it is.
+    origin_.ry() -= 1;
+    const QSignalBlocker block(verticalScrollBar());
+    verticalScrollBar()->setValue(origin_.y());
+  } else {
+    ++scrollsPending_;  // following the text, or held at the top while its rows go
+  }
   ScheduleFrame();
 }
 
@@ -408,8 +593,14 @@ void TConsole::Frame() {
   }
   if (trackPending_) {
     trackPending_ = false;
-    BringCursorIntoView();
+    if (!held_)
+      BringCursorIntoView();
   }
+  if (held_ && arrived_ && newDataMark_->isHidden()) {
+    PlaceNewDataMark();
+    newDataMark_->show();
+  }
+  arrived_ = false;
   if (allDirty_) {
     viewport()->update();
   } else if (anyDirty_) {
@@ -455,6 +646,17 @@ void TConsole::paintEvent(QPaintEvent* event) {
   if (firstCol <= lastCol) {
     for (int row = firstRow; row <= lastRow; ++row)
       PaintRowCells(painter, row, firstCol, lastCol);
+  }
+  // The selection: a translucent shade over its cells.
+  const auto [from, to] = std::minmax(selectionAnchor_, selectionEnd_);
+  for (int row = firstRow; from != to && row <= lastRow; ++row) {
+    const qint64 textRow = row + rowsScrolledOut_;
+    if (textRow < from.row || textRow > to.row)
+      continue;
+    const int first = textRow == from.row ? from.col : 0;
+    const int last = textRow == to.row ? to.col : Cols();
+    if (last > first)
+      painter.fillRect(CellRect(first, row, last - first), QColor(51, 140, 255, 110));
   }
   // Beyond the grid: the control's colour.
   const int gridRight = (Cols() - origin_.x()) * cw;

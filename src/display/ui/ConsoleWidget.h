@@ -1,12 +1,16 @@
 // The console window: paints a console model, scrolls it, shows a caret and
 // batches repaints so that, however fast text is written, it paints at most
-// 60 times a second and always ends with the last text shown.
+// 60 times a second and always ends with the last text shown. The user may
+// scroll back (the view then holds still while data arrives) and select and
+// copy text.
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QAction>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QGlyphRun>
+#include <QPushButton>
 #include <QRawFont>
 #include <QTimer>
 #include <array>
@@ -116,6 +120,25 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   // Scrolls the view to a cell origin (clamped).
   void ScrollTo(int x, int y);
 
+  // The user has scrolled back above the cursor: the view holds still while
+  // text arrives, and a "new data" mark shows when it does.
+  bool Held() const { return held_; }
+  bool NewDataShown() const { return newDataMark_->isVisible(); }
+  // Back to the cursor row; the view follows the text again.
+  void ReturnToBottom();
+
+  // The selected text, one line per row with trailing blanks cut; copying
+  // puts it on the clipboard (Ctrl+Shift+C: Ctrl+C is a byte for the line).
+  QString SelectedText() const;
+  void Copy();
+  QAction* CopyAction() const { return copyAction_; }
+
+  // All columns and 25 rows (fewer when the grid has fewer), with the frame
+  // and scroll bars; the minimum keeps a few rows.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+  static constexpr int kHintRows = 25;
+
  protected:
   TConsole(bool colored, QWidget* parent);
 
@@ -124,6 +147,10 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   void keyPressEvent(QKeyEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
   // Draws cells first..last of grid row `row`.
   virtual void PaintRowCells(QPainter& painter, int row, int first, int last);
@@ -147,6 +174,18 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   void Frame();
   void BringCursorIntoView();
   void MarkBufferRowDirty(int bufferRow, int first, int last);
+  // After a scroll by the user: held while the cursor row is below the view.
+  void UserScrolled();
+  void PlaceNewDataMark();
+  // Text positions count rows from the first row the console ever had, so a
+  // selection stays on its text while the grid scrolls.
+  struct TTextPos {
+    qint64 row = 0;
+    int col = 0;  // the boundary before this column
+    auto operator<=>(const TTextPos&) const = default;
+  };
+  TTextPos TextPosAt(QPoint viewportPos) const;
+  void ForgetText();
   void AttachStdOutput();
   void DetachStdOutput();
   void AttachStdInput();
@@ -161,6 +200,13 @@ class TConsole : public QAbstractScrollArea, protected IConsoleView, public ICon
   int visibleRows_ = 0;
   bool caretShown_ = false;
   bool caretFollowsText_ = true;
+  bool held_ = false;
+  bool arrived_ = false;  // text arrived since the last frame
+  QPushButton* newDataMark_;
+  qint64 rowsScrolledOut_ = 0;
+  TTextPos selectionAnchor_, selectionEnd_;
+  bool selecting_ = false;
+  QAction* copyAction_;
   QRect paintedCaret_;
   QFont plainFont_;  // of the plain console's cells, made when painting needs it
   bool plainFontStale_ = true;
