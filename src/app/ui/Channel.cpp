@@ -28,10 +28,22 @@ QStringList PortItems() {
   return items;
 }
 
-// The short name of a device path: "/dev/ttyUSB0" shows as "ttyUSB0".
+// The short name of a device path: "/dev/ttyUSB0" shows as "ttyUSB0", a
+// pseudo-terminal "/dev/pts/3" as "pts/3".
 QString ShortDeviceName(const QString& device) {
+  if (device.startsWith(QLatin1String("/dev/")))
+    return device.mid(5);
   const qsizetype slash = device.lastIndexOf(QLatin1Char('/'));
   return slash < 0 ? device : device.mid(slash + 1);
+}
+
+// A list as tall as its rows, so that a choice of sixteen needs no scrolling.
+void FitRows(QListWidget* list) {
+  list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list->setFixedHeight(list->sizeHintForRow(0) * list->count() + 2 * list->frameWidth());
+  list->setFixedWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() +
+                      list->fontMetrics().averageCharWidth() * 4);
 }
 
 // A stored value brought into 0..count-1, so a damaged record still selects
@@ -77,6 +89,8 @@ TChannelDlg::TChannelDlg(TConfigFile& config, IChannelPorts& ports, IMessageServ
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(boxes);
   layout->addLayout(dialogButtons.Row);
+  // As large as its controls need and no larger.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 QGroupBox* TChannelDlg::BuildChannelBox(int channel, TChannelControls& controls) {
@@ -100,7 +114,11 @@ QGroupBox* TChannelDlg::BuildChannelBox(int channel, TChannelControls& controls)
   controls.Parity->setSelectionMode(QAbstractItemView::SingleSelection);
   controls.Parity->addItems({QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even"),
                              QStringLiteral("Mark"), QStringLiteral("Space")});
-  (new QVBoxLayout(parityBox))->addWidget(controls.Parity);
+  (new QVBoxLayout(parityBox))->addWidget(controls.Parity, 0, Qt::AlignTop);
+  for (const std::int32_t baud : BaudTable)
+    controls.BaudRate->addItem(QString::number(baud));
+  FitRows(controls.BaudRate);
+  FitRows(controls.Parity);
 
   controls.DataBits = new TRadioGroup(
       QStringLiteral("Data bits"),
@@ -158,9 +176,6 @@ void TChannelDlg::FillChannel(const TComEntry& entry, const TChannelControls& co
       controls.PortSel->SetItemIndex(storedPort);
   }
 
-  controls.BaudRate->clear();
-  for (const std::int32_t baud : BaudTable)
-    controls.BaudRate->addItem(QString::number(baud));
   controls.BaudRate->setCurrentRow(
       ClampIndex(entry.BaudIndex.get(), static_cast<int>(BaudTable.size())));
 

@@ -85,6 +85,18 @@ TFormDmSettings::TFormDmSettings(TConfigFile& config, QWidget* parent)
   notePalette.setColor(QPalette::Base, Qt::yellow);
   notePalette.setColor(QPalette::Text, Qt::black);
   mmTTYNote->setPalette(notePalette);
+  // Its five lines whole, unwrapped and unscrolled, so that it neither hides
+  // text nor stretches the pages.
+  mmTTYNote->setLineWrapMode(QPlainTextEdit::NoWrap);
+  mmTTYNote->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  mmTTYNote->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  const int noteMargin =
+      2 * (mmTTYNote->frameWidth() + static_cast<int>(mmTTYNote->document()->documentMargin()));
+  int noteWidth = 0;
+  for (const QString& line : mmTTYNote->toPlainText().split(QLatin1Char('\n')))
+    noteWidth = std::max(noteWidth, mmTTYNote->fontMetrics().horizontalAdvance(line));
+  mmTTYNote->setFixedSize(noteWidth + noteMargin + mmTTYNote->fontMetrics().averageCharWidth(),
+                          (mmTTYNote->fontMetrics().lineSpacing() + 1) * 5 + noteMargin + 4);
   rgCtrlChar = new TRadioGroup(
       QStringLiteral("Control Char Display"),
       {QStringLiteral("Ignore"), QStringLiteral("^C"), QStringLiteral("[stx]")}, 1, tsTTY);
@@ -132,6 +144,7 @@ TFormDmSettings::TFormDmSettings(TConfigFile& config, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(nbDisplayMode);
   layout->addLayout(dialogButtons.Row);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 TFormDmSettings::TNewLineBox TFormDmSettings::BuildNewLineBox(const QString& caption,

@@ -106,11 +106,37 @@ TChannelStatusBar::TChannelStatusBar(int channel, QWidget* parent)
   PanelDCD = Indicator(QStringLiteral("DCD"), this);
   PanelRI = Indicator(QStringLiteral("RI"), this);
   pnTrig = BarPanel(QStringLiteral("Tr-Unused"), this);
-  for (QWidget* w : std::initializer_list<QWidget*>{
-           PanelChannel, PanelComPort, PanelBaudRate, PanelDataBits, PanelParity, PanelStopBits,
-           PanelNewLine, PanelRTS, PanelDTR, PanelCTS, PanelDSR, PanelDCD, PanelRI, pnTrig}) {
-    layout->addWidget(w);
-    SetLineColor(w, false);
+  // Each panel is as wide as its widest value, so that the two bars line up
+  // whatever they show; the tooltips say what a click does.
+  struct TPanel {
+    QWidget* widget;
+    const char* widest;
+    const char* hint;
+  };
+  const TPanel panels[] = {
+      {PanelChannel, "Channel 2", "Line parameters of both channels"},
+      {PanelComPort, "COM16 closed", ""},
+      {PanelBaudRate, "115200", "Baud rate; a click sets the next one at once"},
+      {PanelDataBits, "8", "Data bits; a click sets the next one (5 to 8) at once"},
+      {PanelParity, "N",
+       "Parity (None, Odd, Even, Mark, Space); a click sets the next one at once"},
+      {PanelStopBits, "2", "Stop bits; a click switches between 1 and 2 at once"},
+      {PanelNewLine, "NL>FFH",
+       "New-line character of the display mode; a click opens Display Setup"},
+      {PanelRTS, "RTS", "Output line RTS, red while on; a click switches it"},
+      {PanelDTR, "DTR", "Output line DTR, red while on; a click switches it"},
+      {PanelCTS, "CTS", "Input line CTS, red while on"},
+      {PanelDSR, "DSR", "Input line DSR, red while on"},
+      {PanelDCD, "DCD", "Input line DCD, red while on"},
+      {PanelRI, "RI", "Input line RI, red while on"},
+      {pnTrig, "Tr-Stopped", "The channel's trigger"}};
+  for (const TPanel& panel : panels) {
+    panel.widget->setToolTip(QString::fromLatin1(panel.hint));
+    const int textWidth =
+        panel.widget->fontMetrics().horizontalAdvance(QString::fromLatin1(panel.widest));
+    panel.widget->setMinimumWidth(textWidth + panel.widget->fontMetrics().averageCharWidth() * 3);
+    layout->addWidget(panel.widget);
+    SetLineColor(panel.widget, false);
   }
   if (channel == 1) {
     HintPanel = new QLabel(this);
@@ -132,7 +158,8 @@ void TChannelStatusBar::ShowParameters(const TComEntry& entry, const QString& ne
   PanelNewLine->setText(newLineText);
   PanelComPort->setText(QStringLiteral("COM%1").arg(entry.Port) +
                         (trouble.isEmpty() ? QString() : QLatin1Char(' ') + trouble));
-  PanelComPort->setToolTip(trouble.isEmpty() ? device : reason);
+  PanelComPort->setToolTip((trouble.isEmpty() ? device : reason) +
+                           QStringLiteral("\nA click moves the channel to the next free port."));
   SetLineColor(PanelComPort, !trouble.isEmpty());
   PanelBaudRate->setText(
       QString::number(BaudTable[std::min<std::size_t>(entry.BaudIndex, BaudTable.size() - 1)]));

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <cstring>
 #include <map>
 #include <set>
@@ -65,6 +66,7 @@ class ChannelDlgTest : public ::testing::Test {
 TEST_F(ChannelDlgTest, ActivationFillsBothChannelsFromTheRecordAndThePorts) {
   ports.usable = {1, 2, 5};
   ports.devices[5] = "/dev/ttyUSB0";
+  ports.devices[2] = "/dev/pts/3";
   QEvent activate(QEvent::WindowActivate);
   QCoreApplication::sendEvent(&dlg, &activate);
   EXPECT_TRUE(dlg.cbCh1Enabled->isChecked());
@@ -80,6 +82,12 @@ TEST_F(ChannelDlgTest, ActivationFillsBothChannelsFromTheRecordAndThePorts) {
     EXPECT_EQ(dlg.rgPortSelCh1->Button(n - 1)->isEnabled(), n <= 2 || n == 5) << "COM " << n;
   EXPECT_EQ(dlg.rgPortSelCh1->Button(4)->text(), "COM 5  ttyUSB0");
   EXPECT_EQ(dlg.rgPortSelCh1->Button(4)->toolTip(), "/dev/ttyUSB0");
+  EXPECT_EQ(dlg.rgPortSelCh1->Button(1)->text(), "COM 2  pts/3");
+  dlg.show();
+  for (const QListWidget* list : {dlg.lbBaudRateCh1, dlg.lbParityCh2})
+    EXPECT_EQ(list->verticalScrollBar()->maximum(), 0) << "every choice in sight";
+  EXPECT_EQ(dlg.size(), dlg.sizeHint()) << "no larger than its controls need";
+  dlg.hide();
 
   // The next activation shows the record and the ports as they are then.
   Comparam().Channel[1].Enabled = false;

@@ -2,8 +2,11 @@
 // entries and the control character display, and the character spin edits.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <cstring>
 #include <vector>
@@ -45,6 +48,10 @@ TEST_F(DisplaySettingsTest, ShowingFillsTheBoxesOkStoresThemAndCancelNothing) {
   EXPECT_EQ(dlg.rgNLTypeHexAsciiS->ItemIndex(), kIgnore);
   EXPECT_EQ(dlg.ebNLTTYS->text(), "03H");
   EXPECT_EQ(dlg.rgCtrlChar->ItemIndex(), 1);
+  dlg.nbDisplayMode->setCurrentIndex(1);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dlg.mmTTYNote->verticalScrollBar()->maximum(), 0) << "the whole note in sight";
+  EXPECT_EQ(dlg.mmTTYNote->horizontalScrollBar()->maximum(), 0);
 
   const TNewLine before = Conf().NewLine;
   dlg.seNLHexAsciiP->setValue(0x33);
