@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusTipEvent>
 #include <QTime>
 #include <QToolBar>
@@ -35,6 +37,27 @@ unsigned char KeyboardByte(unsigned char byte) {
     default:
       return byte;
   }
+}
+
+// Keys held with Alt or Meta are commands, never data for the line; with Ctrl
+// only the control codes a terminal sends (Ctrl+A is 01H) are.
+bool SendsData(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers held = key.modifiers();
+  if (held & (Qt::AltModifier | Qt::MetaModifier))
+    return false;
+  if (!(held & Qt::ControlModifier))
+    return true;
+  const QString text = key.text();
+  return text.size() == 1 && (text[0].unicode() < 0x20 || text[0].unicode() == 0x7F);
+}
+
+// Built in, so that the window has it also when run from the build tree; the
+// scalable drawing where this Qt reads SVG.
+QIcon ProgramIcon() {
+  QIcon icon(QStringLiteral(":/icons/kelvora32.png"));
+  if (QImageReader::supportedImageFormats().contains("svg"))
+    icon.addFile(QStringLiteral(":/icons/kelvora32.svg"));
+  return icon;
 }
 
 }  // namespace
@@ -82,6 +105,8 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
   layout->addWidget(statusBars_[1]);
   setCentralWidget(central);
   ConnectParts();
+  QApplication::setWindowIcon(ProgramIcon());
+  resize(StartSize(screen()->availableGeometry()));
 
   TimerOneSecond.setInterval(1000);
   connect(&TimerOneSecond, &QTimer::timeout, this, &TKLVAppForm::OneSecondTick);
@@ -252,6 +277,10 @@ void TKLVAppForm::ApplyConfig() {
   UpdateParameterBar();
 }
 
+QSize TKLVAppForm::StartSize(const QRect& available) const {
+  return sizeHint().expandedTo(minimumSizeHint()).boundedTo(available.size());
+}
+
 void TKLVAppForm::UpdateTitle() {
   setWindowTitle(QStringLiteral("Kelvora 32 - ") + config_->ConfigFullPath());
 }
@@ -339,10 +368,10 @@ bool TKLVAppForm::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && QApplication::activeModalWidget() == nullptr) {
     QWidget* focus = QApplication::focusWidget();
     QWidget* target = focus != nullptr ? focus : this;
-    if (watched == target && target->window() == this) {
-      const QString text = static_cast<QKeyEvent*>(event)->text();
-      if (!text.isEmpty())
-        KeyTyped(text);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == target && target->window() == this && !key->text().isEmpty() &&
+        SendsData(*key)) {
+      KeyTyped(key->text());
     }
   }
   return QMainWindow::eventFilter(watched, event);

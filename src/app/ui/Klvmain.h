@@ -80,6 +80,9 @@ class TKLVAppForm : public QMainWindow, public IConfigHost {
   void OneSecondTick();
   // Ends the program in order without questions (termination signals).
   void ShutDown();
+  // The size the window opens at: the console's hint (all its columns and 25
+  // rows) with the menus and bars, as far as `available` allows.
+  QSize StartSize(const QRect& available) const;
 
   QTimer TimerOneSecond;
 

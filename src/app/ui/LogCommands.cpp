@@ -42,7 +42,8 @@ TLogCommands::TLogCommands(TConf& conf, TLogEngine& log, TReceiveDispatcher& dis
 }
 
 void TLogCommands::PlaceMenu(QMenuBar* bar) {
-  QMenu* menu = bar->addMenu(QStringLiteral("&Log"));
+  // Alt+L is "Log to File": this menu answers to Alt+O.
+  QMenu* menu = bar->addMenu(QStringLiteral("L&og"));
   menu->addActions({ViewLogFile1, MenuLogFile, MenuLogPrinter, MenuLogSetup});
 }
 

@@ -48,7 +48,8 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
 }
 
 void TStringCommands::PlaceStringsMenu(QMenuBar* bar) {
-  QMenu* strings = bar->addMenu(QStringLiteral("&Strings"));
+  // Alt+S opens Settings: this menu answers to Alt+R.
+  QMenu* strings = bar->addMenu(QStringLiteral("St&rings"));
   strings->addActions(
       {Rearrange1, Edit1, StringsTransmitt, StringsAutoTransmitt, StringsScriptTransmission});
   QMenu* syntax = strings->addMenu(QStringLiteral("&Global String Syntax"));

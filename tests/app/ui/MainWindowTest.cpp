@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -130,9 +131,13 @@ TEST_F(MainWindow, StartsOnTheFirstTwoPresentPortsAndShowsThem) {
 }
 
 // Every menu item is found by its name, with its caption, shortcut and state;
-// the features still to come are shown but disabled.
+// the features still to come are shown but disabled. Each shortcut, pressed
+// in the window, triggers its item (the disabled ones once enabled), and no
+// shortcut or access key is bound twice at one level.
 TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
   Start();
+  QApplication::setActiveWindow(form_.get());
+  ASSERT_TRUE(RunUntil([&] { return form_->isActiveWindow(); }));
   struct Item {
     const char* name;
     const char* caption;
@@ -141,18 +146,24 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
   };
   const Item items[] = {
       {"OpenItem", "&Open...", QKeySequence(Qt::ALT | Qt::Key_F1), true},
+      {"SaveAsItem", "S&ave As", QKeySequence(Qt::ALT | Qt::Key_F2), true},
       {"PrintItem", "&Print", {}, false},
       {"ExitItem", "E&xit", QKeySequence(Qt::ALT | Qt::Key_X), true},
       {"SettingsLineParameters", "&Line Parameters", Qt::Key_F10, true},
       {"Triggers1", "&Trigger", {}, false},
       {"MenuDisplayPause", "P&ause", Qt::Key_F12, true},
       {"Rearrange1", "&Library", Qt::Key_F2, false},
+      {"Edit1", "&Edit", QKeySequence(Qt::ALT | Qt::Key_F3), false},
       {"StringsTransmitt", "&Transmit", Qt::Key_F5, false},
+      {"StringsAutoTransmitt", "&AutoTransmit", Qt::Key_F7, false},
+      {"StringsScriptTransmission", "&Script Transmission", Qt::Key_F9, false},
       {"MenuLogFile", "Log to &File", QKeySequence(Qt::ALT | Qt::Key_L), true},
+      {"MenuLogPrinter", "Log to &Printer", QKeySequence(Qt::ALT | Qt::Key_P), true},
       {"TransmittFile1", "&Transmit File", {}, false},
       {"Transmitta250mSBreak1", "Transmitt a 250mS &Break On Channel 1",
        QKeySequence(Qt::CTRL | Qt::Key_K), true},
       {"OnlineHelp1", "Online Help", Qt::Key_F1, false},
+      {"ConsoleCopy", "&Copy", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), true},
   };
   for (const Item& item : items) {
     QAction* action = Named(item.name);
@@ -160,11 +171,36 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
     EXPECT_EQ(action->text(), item.caption) << item.name;
     EXPECT_EQ(action->shortcut(), item.shortcut) << item.name;
     EXPECT_EQ(action->isEnabled(), item.enabled) << item.name;
+    if (item.shortcut.isEmpty())
+      continue;
+    action->setEnabled(true);
+    QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+    QObject counter;
+    int triggered = 0;
+    QObject::connect(action, &QAction::triggered, &counter, [&] { ++triggered; });
+    QKeyEvent press(QEvent::KeyPress, item.shortcut[0].key(), item.shortcut[0].keyboardModifiers());
+    QApplication::sendEvent(&form_->KLV(), &press);
+    EXPECT_EQ(triggered, 1) << item.name;
   }
-  QStringList menus;
+  // No key bound twice: the window's shortcuts with the menu bar's access keys, and the letters
+  // within each menu.
+  const auto twice = [](QStringList keys) {
+    keys.removeAll(QString());
+    return keys.removeDuplicates();
+  };
+  QStringList menus, keys;
+  for (QAction* action : form_->findChildren<QAction*>())
+    keys << action->shortcut().toString();
+  for (QMenu* menu : form_->findChildren<QMenu*>()) {
+    QStringList letters;
+    for (QAction* item : menu->actions())
+      letters << (item->isVisible() ? QKeySequence::mnemonic(item->text()).toString() : QString());
+    EXPECT_EQ(twice(letters), 0) << menu->title().toStdString();
+  }
   for (QAction* menu : form_->menuBar()->actions())
-    menus << menu->text();
-  EXPECT_EQ(menus, QStringList({"&File", "&Settings", "&Display", "&Strings", "&Log", "&Utilities",
+    keys << QKeySequence::mnemonic((menus << menu->text()).back()).toString();
+  EXPECT_EQ(twice(keys), 0) << keys.join(' ').toStdString();
+  EXPECT_EQ(menus, QStringList({"&File", "&Settings", "&Display", "St&rings", "L&og", "&Utilities",
                                 "&Help"}));
   EXPECT_FALSE(Named("prSelModbus")->isVisible());
   EXPECT_FALSE(Named<QToolButton>("BtnTransmitt_2")->isEnabled());
@@ -203,17 +239,28 @@ TEST_F(MainWindow, TypedCharactersGoToChannelOneWithTheSwedishLettersMapped) {
   directory.Link(1, pty.Slave());
   ports_.Add(1, &directory.Provider());
   Start();
-  QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QString(QChar(0xE4)));  // a-umlaut
-  QApplication::sendEvent(&form_->KLV(), &a);
-  QKeyEvent seven(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7");
-  QApplication::sendEvent(&form_->KLV(), &seven);
+  // Keys with Alt or Meta, and with Ctrl unless they make a control code, are commands.
+  const std::tuple<Qt::Key, Qt::KeyboardModifiers, const char*> keys[] = {
+      {Qt::Key_A, Qt::NoModifier, "\xE4"},  // a-umlaut
+      {Qt::Key_7, Qt::NoModifier, "7"},
+      {Qt::Key_T, Qt::AltModifier, "t"},
+      {Qt::Key_T, Qt::MetaModifier, "t"},
+      {Qt::Key_X, Qt::ControlModifier | Qt::AltModifier, "\x18"},
+      {Qt::Key_T, Qt::ControlModifier, "t"},
+      {Qt::Key_A, Qt::ControlModifier, "\x01"},
+      {Qt::Key_T, Qt::NoModifier, "t"},
+  };
+  for (const auto& [key, modifiers, text] : keys) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers, QString::fromLatin1(text));
+    QApplication::sendEvent(&form_->KLV(), &event);
+  }
   std::vector<std::uint8_t> received;
   ASSERT_TRUE(RunUntil([&] {
     const auto more = test::ReadAvailable(pty.Master());
     received.insert(received.end(), more.begin(), more.end());
-    return received.size() >= 2;
+    return received.size() >= 4;
   }));
-  EXPECT_EQ(received, (std::vector<std::uint8_t>{132, '7'}));
+  EXPECT_EQ(received, (std::vector<std::uint8_t>{132, '7', 1, 't'}));
   QLabel* indicator = form_->ParameterBar().PanelTransmittIndicator;
   EXPECT_EQ(indicator->text(), "T1");
   EXPECT_TRUE(RunUntil([&] { return indicator->text().isEmpty(); }));
@@ -333,6 +380,26 @@ TEST_F(MainWindow, SelectingRuvo94DecodesFramesInTheProtocolDisplay) {
   EXPECT_EQ(messages_.Texts().back(), "The display mode will be to set Hex/Ascii mode");
   EXPECT_EQ(display.CurrentDisplayMode(), TDisplayMode::HexAscii);
   EXPECT_TRUE(display.BtnHexAscii->isChecked());
+}
+
+// The window opens within the screen at a size that, where the screen has room, shows the
+// console's 94 columns and 25 rows; at its smallest its bars and a few console rows still show.
+TEST_F(MainWindow, OpensShowingTheConsoleLineWithinTheScreen) {
+  Start();
+  const QSize screen = form_->screen()->availableGeometry().size();
+  TColorConsole& console = form_->KLV();
+  EXPECT_EQ(form_->size().boundedTo(screen), form_->size());
+  EXPECT_GE(console.VisibleRows(), 25);
+  EXPECT_FALSE(form_->windowIcon().pixmap(32, 32).isNull());
+  form_->resize(form_->StartSize(QRect(0, 0, 4000, 3000)));
+  EXPECT_TRUE(RunUntil([&] { return console.VisibleCols() >= 94 && console.VisibleRows() >= 25; }))
+      << console.VisibleCols() << " x " << console.VisibleRows();
+
+  form_->resize(1, 1);
+  ASSERT_TRUE(RunUntil([&] { return form_->size() == form_->minimumSize(); }));
+  EXPECT_GE(console.VisibleRows(), 4);
+  for (QPushButton* panel : form_->findChildren<QPushButton*>())
+    EXPECT_GE(panel->width(), panel->isVisible() ? panel->sizeHint().width() : 0);
 }
 
 // The caret follows received text unless the user works elsewhere in the
