@@ -24,6 +24,6 @@ int main(int argc, char** argv) {
     window.ShutDown();
     QApplication::exit(0);
   });
-  window.showMaximized();
+  window.show();  // at the size the window chose: the whole console line
   return QApplication::exec();
 }
