@@ -1,6 +1,7 @@
 #include "serial/PortsDirectory.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QtGlobal>
@@ -85,13 +86,30 @@ std::optional<QString> PortsDirectory::DevicePath(int comNumber) const {
     if (!location.isEmpty() && !devices.contains(location))
       devices << location;
   }
-  devices = OrderSystemDevices(devices);
+  QFile consoles(QStringLiteral("/proc/consoles"));
+  devices = OrderSystemDevices(
+      devices,
+      ConsoleNames(consoles.open(QIODevice::ReadOnly) ? consoles.readAll() : QByteArray()));
   if (comNumber > devices.size())
     return std::nullopt;
   return devices[comNumber - 1];
 }
 
-QStringList PortsDirectory::OrderSystemDevices(QStringList devicePaths) {
+QStringList PortsDirectory::ConsoleNames(const QByteArray& procConsoles) {
+  // One console a line: its name first, then flags and the device number.
+  QStringList names;
+  for (const QByteArray& line : procConsoles.split('\n')) {
+    const QByteArray name = line.simplified().split(' ').value(0);
+    if (!name.isEmpty())
+      names << QString::fromLocal8Bit(name);
+  }
+  return names;
+}
+
+QStringList PortsDirectory::OrderSystemDevices(QStringList devicePaths,
+                                               const QStringList& consoles) {
+  devicePaths.removeIf(
+      [&](const QString& path) { return consoles.contains(QFileInfo(path).fileName()); });
   std::stable_sort(devicePaths.begin(), devicePaths.end(), [](const QString& a, const QString& b) {
     const bool adapterA = IsAdapter(a);
     const bool adapterB = IsAdapter(b);

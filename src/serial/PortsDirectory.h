@@ -2,7 +2,9 @@
 // COM n is exactly its entry "COMn" (normally a symlink to a device such as
 // /dev/serial/by-id/..., or to a pseudo-terminal); a missing entry means no
 // device. Without the directory, COM 1..16 go to the system's serial devices
-// in a stable order: USB and ACM adapters first, then the on-board ports.
+// in a stable order: USB and ACM adapters first, then the on-board ports. A
+// port that is a system console (the kernel's messages, often a login) gets
+// no number there.
 #pragma once
 
 #include <QString>
@@ -25,8 +27,11 @@ class PortsDirectory {
   std::optional<QString> DevicePath(int comNumber) const;
 
   // Orders device paths for the mapping without a ports directory (exposed
-  // for tests): adapters (ttyUSB, ttyACM) before others, natural order within.
-  static QStringList OrderSystemDevices(QStringList devicePaths);
+  // for tests): adapters (ttyUSB, ttyACM) before others, natural order within;
+  // devices named in `consoles` are left out.
+  static QStringList OrderSystemDevices(QStringList devicePaths, const QStringList& consoles = {});
+  // Device names (ttyS0, tty0, ...) in the text of /proc/consoles.
+  static QStringList ConsoleNames(const QByteArray& procConsoles);
 
  private:
   QString path_;

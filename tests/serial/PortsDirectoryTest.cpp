@@ -48,6 +48,15 @@ TEST(SerialPortsDir, SystemDevicesPutAdaptersFirstInNaturalOrder) {
                                 "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyAMA0",
                                 "/dev/ttyS0",   "/dev/ttyS2",    "/dev/ttyS10"};
   EXPECT_EQ(PortsDirectory::OrderSystemDevices(in), expected);
+
+  // A port that is a system console gets no number; only whole names count (ttyS1 is no ttyS10).
+  const QByteArray consoles =
+      "tty0                 -WU (E  p  )    4:1\n"
+      "ttyS0                -W- (EC  p a)    4:64\n"
+      "ttyS1                -W- (E  p  )    4:65\nnetcon0              -W- (E     )\n";
+  QStringList rest = expected;
+  rest.removeAll("/dev/ttyS0");
+  EXPECT_EQ(PortsDirectory::OrderSystemDevices(in, PortsDirectory::ConsoleNames(consoles)), rest);
 }
 
 }  // namespace
