@@ -141,25 +141,13 @@ SysfsKind ClassifySysfs(const QString& dir) {
 }
 
 // The process that holds a UUCP lock on the device (LCK..<name> holding its
-// id as ten ASCII digits, or as a binary int in the old format), when it is
-// still running and is not this process; 0 otherwise.
+// id in ASCII), when it is still running and is not this process; 0 otherwise.
 pid_t LiveLockHolder(const QStringList& lockDirs, const QString& devicePath) {
   const QString name = QStringLiteral("LCK..") + QFileInfo(devicePath).fileName();
   for (const QString& dir : lockDirs) {
     QFile lock(dir + "/" + name);
-    if (!lock.open(QIODevice::ReadOnly))
-      continue;
-    const QByteArray text = lock.read(64);
-    long pid = 0;
     bool ok = false;
-    if (text.size() == 4 && !text.contains('\n')) {
-      std::int32_t binary = 0;
-      std::memcpy(&binary, text.constData(), sizeof binary);
-      pid = binary;
-      ok = true;
-    } else {
-      pid = text.trimmed().toLong(&ok);
-    }
+    const long pid = lock.open(QIODevice::ReadOnly) ? lock.read(64).trimmed().toLong(&ok) : 0;
     if (!ok || pid <= 0 || pid == getpid())
       continue;
     if (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -124,6 +125,36 @@ TEST_F(SerialSim, ModemTriggerFiresOnceUntilArmedAgainAndRingOnItsTrailingEdge) 
   sim_.SetRing(End::A, false);
   ASSERT_TRUE(RunUntil([&] { return fired == 4; }));
   EXPECT_EQ(a_.ModemStatusByte() & (RI | TrailingEdgeRI), TrailingEdgeRI);
+
+  // Pulses well within a millisecond, seen in one read or in two: the trigger fires, the change
+  // bit tells of the pulse and the line's state stands where it was.
+  const std::pair<std::function<void(bool)>, std::uint8_t> pulses[] = {
+      {[&](bool on) { b_.SetRTS(!on); }, DeltaCTS},
+      {[&](bool on) { b_.SetDTR(on); }, DeltaDSR | DeltaDCD},
+      {[&](bool on) { sim_.SetRing(End::A, on); }, TrailingEdgeRI}};
+  for (const auto& [drive, changes] : pulses) {
+    a_.ArmModemTrigger(trigger, AnalyserMask);
+    const int before = fired;
+    drive(true);
+    drive(false);
+    ASSERT_TRUE(Settle([&] { return fired == before + 1 && a_.CTS() && !a_.DSR() && !a_.RI(); }));
+    EXPECT_EQ(a_.ModemStatusByte(), CTS | changes);
+  }
+}
+
+TEST(SerialSimDevice, TwoEdgesBetweenTwoReadsAreAPulse) {
+  SimulatedNullModem cable;
+  auto end = cable.OpenEnd(End::A), peer = cable.OpenEnd(End::B);
+  peer->SetRTS(true);
+  peer->SetRTS(false);
+  std::uint8_t lines = 0xFF, changes = 0;
+  auto wait =
+      std::async(std::launch::async, [&] { return end->WaitModemChange(0, lines, changes); });
+  if (wait.wait_for(std::chrono::seconds(2)) != std::future_status::ready)
+    end->Shutdown();  // the pulse went unseen: let the wait go
+  EXPECT_EQ(wait.get().Status, IoStatus::Ok);
+  EXPECT_EQ(lines, 0);
+  EXPECT_EQ(changes, DeltaCTS);
 }
 
 TEST_F(SerialSim, BreakIsOnAtOnceAndEndsAfterItsTicksOrWithTheSession) {

@@ -1,0 +1,94 @@
+// Ports are opened only to be used: probing, the default configuration's port search and the line
+// parameters dialog look at the device node and never open it (an open raises DTR and RTS).
+#include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <QCoreApplication>
+#include <QRadioButton>
+
+#include "PtyFixture.h"
+#include "app/ConfigTestSupport.h"
+#include "app/ui/Channel.h"
+#include "conf/ConfDefaults.h"
+#include "support/RecordingRenderers.h"
+
+namespace klv::test {
+namespace {
+
+// Opens of device nodes as the kernel reports them (closes keep equal events from merging).
+int Opens(int inotifyFd) {
+  alignas(inotify_event) char buf[4096];
+  int opens = 0;
+  for (ssize_t n; (n = ::read(inotifyFd, buf, sizeof buf)) > 0;) {
+    for (const char* p = buf; p < buf + n;
+         p += sizeof(inotify_event) + reinterpret_cast<const inotify_event*>(p)->len)
+      opens += (reinterpret_cast<const inotify_event*>(p)->mask & IN_OPEN) ? 1 : 0;
+  }
+  return opens;
+}
+
+TEST(SerialPortProbe, SearchDialogAndProbesOpenNoPortStartUpOpensEachOnce) {
+  TestPorts dir;
+  Pty one, three;
+  dir.Link(1, one.Slave());
+  dir.Link(3, three.Slave());
+  DefaultProviderGuard guard(&dir.Provider());
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  for (const Pty* pty : {&one, &three})
+    ASSERT_GE(
+        inotify_add_watch(watch, QFile::encodeName(pty->Slave()).constData(), IN_OPEN | IN_CLOSE),
+        0);
+
+  ConfigFixtureParts parts;
+  TConf& conf = parts.config.Conf();
+  RecordingLog log;
+  TReceiveDispatcher dispatcher{conf, log};
+  TChannels channels{conf, dispatcher, parts.messages};
+  SetConfDefaults(conf, [&](int n) { return channels.PortPresent(n); });
+  EXPECT_TRUE(conf.Comparam.Channel[0].Port == 1 && conf.Comparam.Channel[1].Port == 3);
+  TChannelDlg dlg(parts.config, channels, parts.messages);
+  QEvent activate(QEvent::WindowActivate);
+  QCoreApplication::sendEvent(&dlg, &activate);
+  EXPECT_TRUE(dlg.rgPortSelCh1->Button(2)->isEnabled() &&
+              !dlg.rgPortSelCh1->Button(1)->isEnabled());
+  EXPECT_EQ(Opens(watch), 0);
+
+  ASSERT_TRUE(channels.OpenChannels());
+  EXPECT_EQ(Opens(watch), 2);
+  // Open here, both stay usable in the dialog; another channel would find them busy.
+  QCoreApplication::sendEvent(&dlg, &activate);
+  EXPECT_TRUE(dlg.rgPortSelCh2->Button(0)->isEnabled() && dlg.rgPortSelCh2->Button(2)->isEnabled());
+  EXPECT_EQ(ProbePort(3).Outcome, PortProbe::Busy);
+  EXPECT_EQ(Opens(watch), 0);
+  channels.CloseChannels();
+  ::close(watch);
+}
+
+TEST(SerialPortProbe, PlaceholdersAndLockHoldersToldFromSysfsAndLockFiles) {
+  Pty pty;
+  QTemporaryDir root;
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(pty.Slave()).constData(), &st), 0);
+  const QString entry =
+      root.path() + QStringLiteral("/dev/char/%1:%2").arg(major(st.st_rdev)).arg(minor(st.st_rdev));
+  const auto put = [](const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+  };
+  const auto probe = [&] {
+    return InspectDevice(pty.Slave(), {root.path(), {root.path()}}).Outcome;
+  };
+  ASSERT_TRUE(QDir().mkpath(entry) && put(entry + "/type", "0\n"));
+  EXPECT_EQ(probe(), PortProbe::Missing);  // a serial port without a UART behind it
+  const QString lock = root.path() + "/LCK.." + QFileInfo(pty.Slave()).fileName();
+  ASSERT_TRUE(put(entry + "/type", "4\n") && put(lock, "         1\n"));
+  EXPECT_EQ(probe(), PortProbe::Busy);       // locked by a running process
+  QFile pidMax("/proc/sys/kernel/pid_max");  // process ids stay below it
+  ASSERT_TRUE(pidMax.open(QIODevice::ReadOnly) && put(lock, pidMax.readAll()));
+  EXPECT_EQ(probe(), PortProbe::Available);  // a lock left behind
+}
+
+}  // namespace
+}  // namespace klv::test
