@@ -163,13 +163,11 @@ TEST(ConsoleWidget, AViewScrolledBackHoldsStillWhileDataArrives) {
       console->WriteString("line " + std::to_string(line) + "\r\n");
     Settle(*console);
   };
-  const auto top = [&] {
-    return std::string(console->Buffer().RowText(console->ScrollOrigin().y()));
-  };
+  const auto top = [&] { return console->Buffer().RowText(console->ScrollOrigin().y()); };
   write(0, 150);
   const int bottom = 100 - console->VisibleRows();
   console->verticalScrollBar()->setValue(bottom - 3);  // as the wheel does
-  const std::string shown = top();
+  const std::string shown(top());
   EXPECT_FALSE(console->NewDataShown());
   write(150, 160);
   EXPECT_EQ(top(), shown);

@@ -138,13 +138,7 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
   Start();
   QApplication::setActiveWindow(form_.get());
   ASSERT_TRUE(RunUntil([&] { return form_->isActiveWindow(); }));
-  struct Item {
-    const char* name;
-    const char* caption;
-    QKeySequence shortcut;
-    bool enabled;
-  };
-  const Item items[] = {
+  const std::tuple<const char*, const char*, QKeySequence, bool> items[] = {
       {"OpenItem", "&Open...", QKeySequence(Qt::ALT | Qt::Key_F1), true},
       {"SaveAsItem", "S&ave As", QKeySequence(Qt::ALT | Qt::Key_F2), true},
       {"PrintItem", "&Print", {}, false},
@@ -165,22 +159,22 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
       {"OnlineHelp1", "Online Help", Qt::Key_F1, false},
       {"ConsoleCopy", "&Copy", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), true},
   };
-  for (const Item& item : items) {
-    QAction* action = Named(item.name);
+  for (const auto& [name, caption, shortcut, enabled] : items) {
+    QAction* action = Named(name);
     ASSERT_NE(action, nullptr);
-    EXPECT_EQ(action->text(), item.caption) << item.name;
-    EXPECT_EQ(action->shortcut(), item.shortcut) << item.name;
-    EXPECT_EQ(action->isEnabled(), item.enabled) << item.name;
-    if (item.shortcut.isEmpty())
+    EXPECT_EQ(action->text(), caption) << name;
+    EXPECT_EQ(action->shortcut(), shortcut) << name;
+    EXPECT_EQ(action->isEnabled(), enabled) << name;
+    if (shortcut.isEmpty())
       continue;
     action->setEnabled(true);
     QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
     QObject counter;
     int triggered = 0;
     QObject::connect(action, &QAction::triggered, &counter, [&] { ++triggered; });
-    QKeyEvent press(QEvent::KeyPress, item.shortcut[0].key(), item.shortcut[0].keyboardModifiers());
+    QKeyEvent press(QEvent::KeyPress, shortcut[0].key(), shortcut[0].keyboardModifiers());
     QApplication::sendEvent(&form_->KLV(), &press);
-    EXPECT_EQ(triggered, 1) << item.name;
+    EXPECT_EQ(triggered, 1) << name;
   }
   // No key bound twice: the window's shortcuts with the menu bar's access keys, and the letters
   // within each menu.
@@ -392,8 +386,7 @@ TEST_F(MainWindow, OpensShowingTheConsoleLineWithinTheScreen) {
   EXPECT_GE(console.VisibleRows(), 25);
   EXPECT_FALSE(form_->windowIcon().pixmap(32, 32).isNull());
   form_->resize(form_->StartSize(QRect(0, 0, 4000, 3000)));
-  EXPECT_TRUE(RunUntil([&] { return console.VisibleCols() >= 94 && console.VisibleRows() >= 25; }))
-      << console.VisibleCols() << " x " << console.VisibleRows();
+  EXPECT_TRUE(RunUntil([&] { return console.VisibleCols() >= 94 && console.VisibleRows() >= 25; }));
 
   form_->resize(1, 1);
   ASSERT_TRUE(RunUntil([&] { return form_->size() == form_->minimumSize(); }));
