@@ -1,5 +1,6 @@
 // Ports are opened only to be used: probing, the default configuration's port search and the line
 // parameters dialog look at the device node and never open it (an open raises DTR and RTS).
+// Closing drops what the driver still queues, and a modem wait blocked in the kernel is woken.
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -7,11 +8,14 @@
 
 #include <QCoreApplication>
 #include <QRadioButton>
+#include <future>
 
 #include "PtyFixture.h"
 #include "app/ConfigTestSupport.h"
 #include "app/ui/Channel.h"
 #include "conf/ConfDefaults.h"
+#include "serial/WakeableCall.h"
+#include "support/EventLoop.h"
 #include "support/RecordingRenderers.h"
 
 namespace klv::test {
@@ -88,6 +92,52 @@ TEST(SerialPortProbe, PlaceholdersAndLockHoldersToldFromSysfsAndLockFiles) {
   QFile pidMax("/proc/sys/kernel/pid_max");  // process ids stay below it
   ASSERT_TRUE(pidMax.open(QIODevice::ReadOnly) && put(lock, pidMax.readAll()));
   EXPECT_EQ(probe(), PortProbe::Available);  // a lock left behind
+}
+
+TEST(SerialPortClose, DropsTheDriversQueueAndReopens) {
+  TestPorts ports;
+  Pty pty;
+  ports.Link(1, pty.Slave());
+  TComPort port;
+  port.SetDeviceProvider(&ports.Provider());
+  port.SetComNumber(1);
+  port.SetOpen(true);
+  // More than the 4095 bytes the far end's line discipline holds, which no flush reaches.
+  const std::vector<std::uint8_t> data = RandomBytes(1 << 20, 7);
+  std::size_t sent = 0;
+  const auto queued = [&] { return sent - static_cast<std::size_t>(port.OutputPending()); };
+  ASSERT_TRUE(RunUntil([&] { return Feed(port, data, sent), queued() >= 8192; }));
+  const std::size_t atClose = queued();
+  const auto start = std::chrono::steady_clock::now();
+  port.SetOpen(false);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "hang guard";
+  EXPECT_LT(ReadAvailable(pty.Master()).size(), atClose);
+
+  port.SetOpen(true);
+  port.WriteBytes("next");
+  ASSERT_TRUE(RunUntil([&] {
+    return ReadAvailable(pty.Master()) == std::vector<std::uint8_t>{'n', 'e', 'x', 't'};
+  }));
+}
+
+TEST(SerialWakeableCall, WakeEndsTheBlockedCallAndEveryLaterOne) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  WakeableCall call;
+  auto blocked = std::async(std::launch::async, [&] {
+    char byte = 0;
+    const int r = call.Run([&] { return static_cast<int>(::read(fds[0], &byte, 1)); });
+    return std::pair{r, errno};
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // inside read() by now, most likely
+  call.Wake();
+  if (blocked.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);  // let the reader go so that the test can fail
+  }
+  EXPECT_EQ(blocked.get(), (std::pair{-1, EINTR}));
+  EXPECT_EQ(call.Run([] { return 0; }), -1);
+  ::close(fds[0]);
+  ::close(fds[1]);
 }
 
 }  // namespace
