@@ -140,6 +140,8 @@ TChannelStatusBar::TChannelStatusBar(int channel, QWidget* parent)
   }
   if (channel == 1) {
     HintPanel = new QLabel(this);
+    // A long hint is cut off, never widening the window.
+    HintPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(HintPanel, 1);
   } else {
     layout->addStretch(1);

@@ -47,6 +47,9 @@ TEST(StatusBars, TheTwoBarsLineUpWhateverTheyShowAndEveryPanelHasATooltip) {
   EXPECT_EQ(second.PanelComPort->text(), "COM16 closed");
   EXPECT_TRUE(second.PanelComPort->toolTip().startsWith("COM16: cannot open"));
   EXPECT_TRUE(first.PanelComPort->toolTip().startsWith("/dev/ttyUSB0"));
+  const int widest = window.minimumSizeHint().width();
+  second.HintPanel->setText(QString(400, 'h'));
+  EXPECT_EQ(window.minimumSizeHint().width(), widest) << "a long hint never widens the window";
 }
 
 }  // namespace
