@@ -826,20 +826,28 @@ void TComPort::DeliverVanish(std::uint64_t sessionId, const QString& reason) {
   const QString message = QStringLiteral("%1: the device is gone: %2").arg(s->Name, reason);
   s->StopWorkers();
 
-  // Hand over what arrived before the device went away.
-  const auto count = static_cast<int>(s->InHead.load(std::memory_order_acquire) -
-                                      s->InTail.load(std::memory_order_relaxed));
-  if (count > 0) {
+  // Hand over what arrived before the device went away, again as long as
+  // the handler takes some (a handler may stop early, at a frame's end).
+  const auto waiting = [](const Session& session) {
+    return static_cast<int>(session.InHead.load(std::memory_order_acquire) -
+                            session.InTail.load(std::memory_order_relaxed));
+  };
+  for (int count = waiting(*s); count > 0;) {
     QPointer<TComPort> self(this);
     s->InHandler = true;
     emit OnTriggerAvail(this, count);
     if (!self)
       return;
     s = session_.get();
-    if (s != nullptr && s->Id != sessionId)
+    if (s == nullptr)
+      break;  // closed by the handler
+    if (s->Id != sessionId)
       return;  // reopened by the handler
-    if (s != nullptr)
-      s->InHandler = false;
+    s->InHandler = false;
+    const int left = waiting(*s);
+    if (left >= count)
+      break;  // the handler took nothing; it would not take more next time
+    count = left;
   }
   EndBreak();
   session_.reset();
