@@ -117,10 +117,6 @@ void WriteAll(const QString& path, const QByteArray& data) {
   EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
 }
 
-QString SystemError(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Runs `action` with the largest file this process may write lowered to `bytes`, the way a full
 // disk stops a write.
 void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& action) {
@@ -272,7 +268,7 @@ TEST_F(LogEngineTest, FileThatCannotBeALogIsReportedAndLeftAlone) {
       {"held.log", 0, inUse},
       {"held.doc", 0, inUse},
       {"table.csv", 0, "Only files with the extension .Log, .Txt or .Doc can be log files."},
-      {"missing/dir/x.log", 0, SystemError(ENOENT) + '.'},
+      {"missing/dir/x.log", 0, QString::fromLocal8Bit(std::strerror(ENOENT)) + '.'},
       {"letter.doc", 0, QStringLiteral("The file is not in the RTF format.")},
       {"raw.doc", 3, QStringLiteral("the filepath is invalid.")}};  // rich text takes no raw data
   for (const auto& [name, format, reason] : cases) {
@@ -318,16 +314,30 @@ TEST_F(LogEngineTest, TextReachesTheFileWithinTheFlushIntervalAndAFinishedLineAt
   EXPECT_GE(QFileInfo(path).size(), size + 64 * 1024);
 }
 
-// Removed, or renamed and replaced by a new file as log rotation does it: the once-a-second check
-// notices, with or without new data.
-TEST_F(LogEngineTest, DeletedOrReplacedLogFileIsReportedOnceAndStopsTheLog) {
+// A full disk stops the log at the write: a text log keeps what fitted, a rich-text log stays the
+// whole document it was before. A log file removed, or renamed and replaced by a new file as log
+// rotation does it, is noticed by the once-a-second check, with or without new data.
+TEST_F(LogEngineTest, FullDiskOrALostLogFileIsReportedOnceAndStopsTheLog) {
   for (const char* name : {"KLV.Log", "KLV.doc"}) {
     const QString path = Path(QString::fromLatin1(name));
-    for (const bool replaced : {false, true}) {
-      SCOPED_TRACE(name + std::string(replaced ? " replaced" : " deleted"));
+    for (const std::string_view fault : {"full", "deleted", "replaced"}) {
+      SCOPED_TRACE(name + std::string(fault));
       fileStops_ = 0;
       ASSERT_TRUE(TurnOn(path));
-      if (replaced) {
+      const QByteArray opened = ReadAll(path);
+      if (fault == "full") {
+        WithFileSizeLimit(4096, [&] {
+          for (int i = 0; i < 3; ++i)
+            engine_->LogText(std::string(3000, 'x'), 0, true, true);
+          time_.Advance(10);  // the burst's write
+        });
+        ExpectStoppedOnce("> could not be written.\r\nReason: " +
+                          QString::fromLocal8Bit(std::strerror(EFBIG)) + '.');
+        EXPECT_TRUE(LogKindOfFile(path) == TLogKind::Text ? QFileInfo(path).size() == 4096
+                                                          : ReadAll(path) == opened);
+        continue;
+      }
+      if (fault == "replaced") {
         ASSERT_TRUE(QFile::rename(path, Path(QStringLiteral("moved ") + name)));
         WriteAll(path, "new file");
       } else {
@@ -340,27 +350,6 @@ TEST_F(LogEngineTest, DeletedOrReplacedLogFileIsReportedOnceAndStopsTheLog) {
       ExpectStoppedOnce(QStringLiteral("> was deleted or renamed while the log was open."));
     }
     EXPECT_EQ(ReadAll(path), "new file");
-  }
-}
-
-// A text log keeps what fitted; a rich-text log stays the whole document it was before the write.
-TEST_F(LogEngineTest, FullDiskIsReportedOnceAndStopsTheLog) {
-  for (const char* name : {"KLV.Log", "KLV.doc"}) {
-    SCOPED_TRACE(name);
-    const QString path = Path(QString::fromLatin1(name));
-    fileStops_ = 0;
-    ASSERT_TRUE(TurnOn(path));
-    const QByteArray opened = ReadAll(path);
-    WithFileSizeLimit(4096, [&] {
-      for (int i = 0; i < 3; ++i)
-        engine_->LogText(std::string(3000, 'x'), 0, true, true);
-      time_.Advance(10);  // the burst's write
-    });
-    ExpectStoppedOnce("> could not be written.\r\nReason: " + SystemError(EFBIG) + '.');
-    if (LogKindOfFile(path) == TLogKind::Text)
-      EXPECT_EQ(QFileInfo(path).size(), 4096);
-    else
-      EXPECT_EQ(ReadAll(path), opened);
   }
 }
 
