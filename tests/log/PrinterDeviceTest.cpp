@@ -23,16 +23,21 @@ QString PdfText(const QString& path) {
   return read ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
 }
 
-// The printer log through the real device into a PDF file, read back by pdftotext: full pages
-// are turned and long lines wrap, nothing is lost.
-TEST(PrinterDevice, PrinterLogBecomesAPdfFile) {
-  const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-  if (pdftotext.isEmpty())
-    GTEST_SKIP() << "pdftotext is not installed";
+// The real device printing into PDF files in a folder of the test's own, read back by pdftotext.
+class PrinterDevice : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+      GTEST_SKIP() << "pdftotext is not installed";
+    device.SetPdfDirectory(dir.path());
+    device.SetAlwaysPdf(true);
+  }
   QTemporaryDir dir;
   TQtPrinterDevice device;
-  device.SetPdfDirectory(dir.path());
-  device.SetAlwaysPdf(true);
+};
+
+// The printer log: full pages are turned and long lines wrap, nothing is lost.
+TEST_F(PrinterDevice, PrinterLogBecomesAPdfFile) {
   TLog settings{};
   settings.LogToPrinter = true;
   const std::uint8_t format = 0;
@@ -77,19 +82,13 @@ TEST(PrinterDevice, PrinterLogBecomesAPdfFile) {
   EXPECT_EQ(printed.back(), QStringLiteral("KLV V3.02 Printer log closed: ") + stamp);
 }
 
-// A full console line fits on one printed line on A4 and on Letter; a lone CR ends a line as
-// CR LF does, and a CR LF split between two writes ends only one.
-TEST(PrinterDevice, AConsoleLineFitsAndEveryLineEndStartsALine) {
-  if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-    GTEST_SKIP() << "pdftotext is not installed";
+// A full console line fits on one printed line on A4 and on Letter; a lone CR ends a line as CR LF
+// does, and a CR LF split between two writes ends only one.
+TEST_F(PrinterDevice, AConsoleLineFitsAndEveryLineEndStartsALine) {
   QString line;  // as wide as the console
   for (int i = 0; line.size() < 94; ++i)
     line += QStringLiteral("%1").arg(i % 10);
   for (const QPageSize::PageSizeId paper : {QPageSize::A4, QPageSize::Letter}) {
-    QTemporaryDir dir;
-    TQtPrinterDevice device;
-    device.SetPdfDirectory(dir.path());
-    device.SetAlwaysPdf(true);
     device.SetPdfPageSize(QPageSize(paper));
     ASSERT_TRUE(device.Begin(nullptr));
     EXPECT_GE(device.PointSize(), 9.0) << "legible";
