@@ -3,16 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QToolButton>
 
+#include "app/ConfigTestSupport.h"
 #include "app/ui/Klvmain.h"
 #include "log/ui/PrinterDevice.h"
 #include "serial/PtyFixture.h"
@@ -28,28 +27,22 @@ using test::RunUntil;
 using test::Send;
 using End = SimulatedNullModem::End;
 
+// A Hex/ASCII line as it is logged: the bytes in hex, their characters from column 51, to 69.
+QByteArray HexLine(const QByteArray& hex, const QByteArray& text) {
+  return (hex.leftJustified(51, ' ') + text).leftJustified(69, ' ');
+}
+
 class MainWindow : public testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());  // no Config.klv unless a test writes one
-    SetDefaultDeviceProvider(&ports_);
-  }
+  void SetUp() override { SetDefaultDeviceProvider(&ports_); }
   void TearDown() override {
     form_.reset();
     SetDefaultDeviceProvider(nullptr);
     SetCountPortsInUse(true);
-    QDir::setCurrent(previousDir_);
   }
 
   void Start(const QStringList& parameters = {}, IPrinterDevice* printer = nullptr) {
-    TAppFormSetup setup;
-    setup.Parameters = parameters;
-    setup.Messages = &messages_;
-    setup.Printer = printer;
-    setup.AttachStdio = false;
-    form_ = std::make_unique<TKLVAppForm>(setup);
+    form_ = std::make_unique<TKLVAppForm>(TAppFormSetup{parameters, &messages_, printer, false});
     form_->show();
     ASSERT_TRUE(RunUntil([&] { return form_->Started(); }));
   }
@@ -58,10 +51,7 @@ class MainWindow : public testing::Test {
     ports_.Add(comNumber, &cable);
     return cable.OpenEnd(End::B);
   }
-  QByteArray ReadFile(const QString& name) const {
-    QFile file(QDir(dir_.path()).filePath(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  }
+  QByteArray ReadFile(const QString& name) const { return test::ReadFile(dir_.Path(name)); }
   QString Row(int y) {
     return QString::fromStdString(std::string(form_->KLV().Buffer().RowText(y)));
   }
@@ -72,8 +62,7 @@ class MainWindow : public testing::Test {
     return found;
   }
 
-  QTemporaryDir dir_;
-  QString previousDir_;
+  test::TempCurrentDir dir_;  // no Config.klv unless a test writes one
   test::PortMap ports_;
   test::FakeMessageService messages_;
   std::unique_ptr<TKLVAppForm> form_;
@@ -86,15 +75,14 @@ TEST_F(MainWindow, StartsOnTheFirstTwoPresentPortsAndShowsThem) {
   Start();
   EXPECT_TRUE(messages_.shown.empty());
   TChannelStatusBar& bar = form_->StatusBar(0);
-  EXPECT_EQ(bar.PanelComPort->text(), "COM3");
-  EXPECT_EQ(form_->StatusBar(1).PanelComPort->text(), "COM5");
-  EXPECT_EQ(bar.PanelBaudRate->text(), "9600");
-  EXPECT_EQ(bar.PanelParity->text(), "N");
-  EXPECT_EQ(bar.PanelNewLine->text(), "NL>0AH");
+  const TParameterBar& parameters = form_->ParameterBar();
+  EXPECT_EQ(QStringList({bar.PanelComPort->text(), form_->StatusBar(1).PanelComPort->text(),
+                         bar.PanelBaudRate->text(), bar.PanelParity->text(),
+                         bar.PanelNewLine->text(), parameters.PanelDisplayMode->text(),
+                         parameters.PanelCurrentString->text(), form_->windowTitle()}),
+            QStringList({"COM3", "COM5", "9600", "N", "NL>0AH", "Hex/ASCII", "Str=1",
+                         "Kelvora 32 - " + dir_.Path("Config.klv")}));
   EXPECT_TRUE(bar.PanelDTR->styleSheet().contains("#ff0000")) << "DTR is on, so red";
-  EXPECT_EQ(form_->windowTitle(), "Kelvora 32 - " + QDir(dir_.path()).filePath("Config.klv"));
-  EXPECT_EQ(form_->ParameterBar().PanelDisplayMode->text(), "Hex/ASCII");
-  EXPECT_EQ(form_->ParameterBar().PanelCurrentString->text(), "Str=1");
   EXPECT_TRUE(one.DTR(End::A));
 
   // The status bar's buttons reach the channels: a click steps the baud rate.
@@ -126,14 +114,12 @@ TEST_F(MainWindow, StartsOnTheFirstTwoPresentPortsAndShowsThem) {
   // A disabled channel hides its bar.
   form_->Conf().Comparam.Channel[1].Enabled = false;
   form_->Channels().OpenChannels();
-  EXPECT_FALSE(form_->StatusBar(1).isVisible());
-  EXPECT_FALSE(two.IsOpen(End::A));
+  EXPECT_FALSE(form_->StatusBar(1).isVisible() || two.IsOpen(End::A));
 }
 
-// Every menu item is found by its name, with its caption, shortcut and state;
-// the features still to come are shown but disabled. Each shortcut, pressed
-// in the window, triggers its item (the disabled ones once enabled), and no
-// shortcut or access key is bound twice at one level.
+// Every menu item is found by its name, with its caption, shortcut and state; the features still to
+// come are shown but disabled. Each shortcut, pressed in the window, triggers its item (the
+// disabled ones once enabled), and no shortcut or access key is bound twice at one level.
 TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
   Start();
   QApplication::setActiveWindow(form_.get());
@@ -203,7 +189,7 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
 TEST_F(MainWindow, TheCloseQuestionsThreeAnswers) {
   Start();
   form_->Conf().MiscInt.AutoXmitInterval = 777;
-  const QString file = QDir(dir_.path()).filePath("Config.klv");
+  const QString file = dir_.Path("Config.klv");
 
   messages_.answers = {TMsgButton::Cancel};
   EXPECT_FALSE(form_->close());
@@ -296,12 +282,9 @@ TEST_F(MainWindow, TheLogSwitchesRecordWhatTheDisplayShowsAndTheLineInProgress) 
   log.FileLogSwitch();
   log.PrinterLogSwitch();
   EXPECT_FALSE(log.sbLogFile->isChecked() || log.sbLogPrinter->isChecked());
-  std::string pending(67, ' ');
-  pending.replace(0, 5, "41 42");
-  pending.replace(51, 2, "AB");
   const QByteArray first = ReadFile("KLV.Log");
   EXPECT_TRUE(first.startsWith("\r\nKLV V3.02  log file ")) << first.toStdString();
-  EXPECT_TRUE(first.contains(QByteArray::fromStdString("\r\n" + pending + "  \r\n\r\nKLV V3.02  ")))
+  EXPECT_TRUE(first.contains("\r\n" + HexLine("41 42", "AB") + "\r\n\r\nKLV V3.02  "))
       << first.toStdString();
   EXPECT_TRUE(messages_.Texts().back().contains('<' + printer.Destination() + '>'));
   if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
@@ -319,26 +302,19 @@ TEST_F(MainWindow, TheLogSwitchesRecordWhatTheDisplayShowsAndTheLineInProgress) 
   Send(*far, "DE");
   ASSERT_TRUE(RunUntil([&] { return form_->KLV().CursorX() == 53; }));
   form_->DisplayCommands().BtnClearDisplay->click();
-  ASSERT_TRUE(form_->ConfigCommands().SaveConfigAs(QDir(dir_.path()).filePath("logging.klv")));
+  ASSERT_TRUE(form_->ConfigCommands().SaveConfigAs(dir_.Path("logging.klv")));
   log.FileLogSwitch();
-  std::string whole(67, ' ');
-  whole.replace(0, 11, "41 42 43 0A");
-  whole.replace(51, 4, "ABC.");
   const QByteArray both = ReadFile("KLV.Log");
-  std::string cleared(67, ' ');
-  cleared.replace(0, 5, "44 45");
-  cleared.replace(51, 2, "DE");
-  EXPECT_TRUE(
-      both.mid(first.size())
-          .contains(QByteArray::fromStdString("\r\n" + whole + "  \r\n" + cleared + "  \r\n")))
+  EXPECT_TRUE(both.mid(first.size())
+                  .contains("\r\n" + HexLine("41 42 43 0A", "ABC.") + "\r\n" +
+                            HexLine("44 45", "DE") + "\r\n"))
       << both.toStdString();
 
   // A configuration saved with the log on starts with it on, and the switches say so.
   form_.reset();
-  Start({QDir(dir_.path()).filePath("logging.klv")});
-  EXPECT_TRUE(form_->Conf().Log.LogToFile);
-  EXPECT_TRUE(form_->LogCommands().MenuLogFile->isChecked());
-  EXPECT_TRUE(form_->LogCommands().sbLogFile->isChecked());
+  Start({dir_.Path("logging.klv")});
+  EXPECT_TRUE(form_->Conf().Log.LogToFile && form_->LogCommands().MenuLogFile->isChecked() &&
+              form_->LogCommands().sbLogFile->isChecked());
 }
 
 // The protocol submenu, the Protocol display and Ruvo-94 frames from the line.
@@ -400,16 +376,14 @@ TEST_F(MainWindow, OpensShowingTheConsoleLineWithinTheScreen) {
 TEST_F(MainWindow, TheCaretFollowsTheTextUnlessTheFocusIsElsewhere) {
   Start();
   QApplication::setActiveWindow(form_.get());
-  QToolButton* pause = form_->DisplayCommands().BtnPause;
-  pause->setFocus();
-  ASSERT_TRUE(RunUntil([&] { return pause->hasFocus(); }));
-  form_->KLV().RefreshCaret();
-  EXPECT_FALSE(form_->KLV().CaretShown());
-
-  form_->KLV().setFocus();
-  ASSERT_TRUE(RunUntil([&] { return form_->KLV().hasFocus(); }));
-  form_->KLV().RefreshCaret();
-  EXPECT_TRUE(form_->KLV().CaretShown());
+  TColorConsole& console = form_->KLV();
+  for (QWidget* focus :
+       std::initializer_list<QWidget*>{form_->DisplayCommands().BtnPause, &console}) {
+    focus->setFocus();
+    ASSERT_TRUE(RunUntil([&] { return focus->hasFocus(); }));
+    console.RefreshCaret();
+    EXPECT_EQ(console.CaretShown(), focus == &console);
+  }
 }
 
 }  // namespace
