@@ -38,6 +38,12 @@ class ChannelsTest : public testing::Test {
     conf_.Comparam.Channel[1].Port = static_cast<std::uint8_t>(port2);
     ASSERT_TRUE(channels_.OpenChannels());
   }
+  // A simulated cable whose end A is COM n.
+  SimulatedNullModem& Cable(int comNumber) {
+    cables_.push_back(std::make_unique<SimulatedNullModem>(comNumber));
+    ports_.Add(comNumber, cables_.back().get());
+    return *cables_.back();
+  }
   // A pseudo-terminal behind COM n.
   test::Pty& PtyPort(int comNumber) {
     ptys_.push_back(std::make_unique<test::Pty>());
@@ -50,6 +56,7 @@ class ChannelsTest : public testing::Test {
   test::DefaultProviderGuard guard_;
   test::TestPorts directory_;
   std::vector<std::unique_ptr<test::Pty>> ptys_;
+  std::vector<std::unique_ptr<SimulatedNullModem>> cables_;
   TConf conf_;
   test::RecordingLog log_;
   test::FakeMessageService messages_;
@@ -125,8 +132,7 @@ TEST_F(ChannelsTest, LocalEchoOfAnAnswerSentWhileRenderingComesAfterTheBatch) {
 }
 
 TEST_F(ChannelsTest, PauseAndModemLoggingOffDropChangesButOwnLineTogglesShow) {
-  SimulatedNullModem cable(1);
-  ports_.Add(1, &cable);
+  SimulatedNullModem& cable = Cable(1);
   auto far = cable.OpenEnd(End::B);
   Open(1);
   conf_.MiscBool.LogModemP = true;
@@ -139,8 +145,7 @@ TEST_F(ChannelsTest, PauseAndModemLoggingOffDropChangesButOwnLineTogglesShow) {
   ASSERT_TRUE(
       RunUntil([&] { return cable.PendingInput(End::A) == 0 && channels_.PrimaryPort.CTS(); }));
   RunUntil([] { return false; }, 200);
-  EXPECT_TRUE(renderer_.bytes.empty());
-  EXPECT_TRUE(renderer_.modemLines.empty());
+  EXPECT_TRUE(renderer_.bytes.empty() && renderer_.modemLines.empty());
 
   channels_.ToggleRTS(0);  // our own toggle is shown even while paused
   ASSERT_EQ(renderer_.modemLines.size(), 1u);
@@ -177,8 +182,7 @@ TEST_F(ChannelsTest, AVanishedDeviceKeepsItsLastBytesAndStopsTheChannelsActivity
     void StopActivity() override { ++stops; }
     int stops = 0;
   } activity, other;
-  SimulatedNullModem cable(1);
-  ports_.Add(1, &cable);
+  SimulatedNullModem& cable = Cable(1);
   auto far = cable.OpenEnd(End::B);
   Open(1);
   ASSERT_TRUE(channels_.TakeActivity(0, activity));
@@ -205,16 +209,13 @@ TEST_F(ChannelsTest, AVanishedDeviceKeepsItsLastBytesAndStopsTheChannelsActivity
   EXPECT_EQ(channels_.Activity(1), &other);
 
   cable.Reconnect(End::A);
-  EXPECT_TRUE(channels_.OpenChannels());
-  EXPECT_TRUE(channels_.ChannelAvailable(0));
-  EXPECT_TRUE(channels_.PortTrouble(0).isEmpty());
+  EXPECT_TRUE(channels_.OpenChannels() && channels_.ChannelAvailable(0) &&
+              channels_.PortTrouble(0).isEmpty());
 }
 
-// Before the program exits, the bytes the port has read but not yet handed
-// over are rendered.
+// Before the program exits, the bytes the port has read but not yet handed over are rendered.
 TEST_F(ChannelsTest, DrainingRendersTheBytesStillInThePortsRing) {
-  SimulatedNullModem cable(1);
-  ports_.Add(1, &cable);
+  SimulatedNullModem& cable = Cable(1);
   auto far = cable.OpenEnd(End::B);
   Open(1);
   std::string data(3000, '\0');
@@ -230,10 +231,8 @@ TEST_F(ChannelsTest, DrainingRendersTheBytesStillInThePortsRing) {
 // The status bar's buttons: the port skips missing numbers and the other
 // channel's port; the baud rate runs 115200, 1001, 110; each is applied.
 TEST_F(ChannelsTest, SteppingTheLineParametersAppliesThemAtOnce) {
-  SimulatedNullModem c1(1), c3(3), c4(4);
-  ports_.Add(1, &c1);
-  ports_.Add(3, &c3);
-  ports_.Add(4, &c4);
+  SimulatedNullModem &c1 = Cable(1), &c4 = Cable(4);
+  Cable(3);
   Open(1, 3);
   channels_.StepLineParameter(0, TLineParameter::Port);
   EXPECT_EQ(conf_.Comparam.Channel[0].Port, 4);
@@ -258,10 +257,7 @@ TEST_F(ChannelsTest, SteppingTheLineParametersAppliesThemAtOnce) {
 // A refusal leaves the record and the bar on what the device runs, and one
 // channel's failure does not keep the other closed.
 TEST_F(ChannelsTest, EachChannelOpensOnItsOwnAndARefusalPutsTheRecordBack) {
-  SimulatedNullModem c1(1), c2(2), c3(3);
-  ports_.Add(1, &c1);
-  ports_.Add(2, &c2);
-  ports_.Add(3, &c3);
+  SimulatedNullModem &c1 = Cable(1), &c2 = Cable(2), &c3 = Cable(3);
   c1.SetMaxBaud(End::A, 9600);
   conf_.Comparam.Channel[0].BaudIndex = 9;  // 19200
   Open(1, 2);
@@ -293,22 +289,16 @@ TEST_F(ChannelsTest, EachChannelOpensOnItsOwnAndARefusalPutsTheRecordBack) {
   EXPECT_TRUE(channels_.PortTrouble(1).isEmpty());
 }
 
-// The message says why, whatever the reason: missing, forbidden or not a
-// serial device at all.
+// The message says why, whatever the reason: missing, forbidden or not a serial device at all.
 TEST_F(ChannelsTest, AConfiguredPortThatIsMissingOrForbiddenIsReportedAndDisabled) {
   ports_.DenyPermission(2, "add your user to the group dialout");
   QFile plain(directory_.Path() + "/plain.txt");
   ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
   directory_.Link(5, plain.fileName());
   ports_.Add(5, &directory_.Provider());
-  conf_.Comparam.Channel[0].Enabled = true;
-  conf_.Comparam.Channel[0].Port = 7;
-  conf_.Comparam.Channel[1].Enabled = true;
-  conf_.Comparam.Channel[1].Port = 2;
-  EXPECT_TRUE(channels_.OpenChannels());
-  conf_.Comparam.Channel[0].Enabled = true;
-  conf_.Comparam.Channel[0].Port = 5;
-  EXPECT_TRUE(channels_.OpenChannels());
+  Open(7, 2);
+  EXPECT_FALSE(conf_.Comparam.Channel[1].Enabled);
+  Open(5);
   const std::vector<QString> shown = messages_.Texts();
   ASSERT_EQ(shown.size(), 3u);
   EXPECT_TRUE(shown[0].startsWith("COM7 is not available!\n\n") && shown[0].size() > 26)
@@ -317,7 +307,6 @@ TEST_F(ChannelsTest, AConfiguredPortThatIsMissingOrForbiddenIsReportedAndDisable
   EXPECT_TRUE(shown[2].startsWith("COM5 is not available!\n\n") && shown[2].contains("serial"))
       << shown[2].toStdString();
   EXPECT_FALSE(conf_.Comparam.Channel[0].Enabled);
-  EXPECT_FALSE(conf_.Comparam.Channel[1].Enabled);
 }
 
 }  // namespace
