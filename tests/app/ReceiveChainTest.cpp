@@ -2,8 +2,6 @@
 // renderers, console model and the real text and rich-text logs.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <random>
@@ -53,22 +51,15 @@ Stream FrameStream() {
     std::string frame = {'\x02', byte(0), byte(0), byte(32), static_cast<char>(data.size() + 3)};
     frame += data + '\x03';
     frame += static_cast<char>(TProtocol_Ruvo94::Checksum(frame));
-    switch (random() % 6) {
-      case 0:
-        frame.back() = static_cast<char>(frame.back() ^ 0x10);  // wrong check byte
-        break;
-      case 1:
-        frame.erase(frame.size() - 2, 1);  // no ETX
-        break;
-      case 2:
-        frame.insert(0, "junk");
-        break;
-      case 3:
-        frame[4] = 2;  // a length below 3
-        break;
-      default:
-        break;
-    }
+    const auto fault = random() % 6;  // 4 and 5: none
+    if (fault == 0)
+      frame.back() = static_cast<char>(frame.back() ^ 0x10);  // wrong check byte
+    else if (fault == 1)
+      frame.erase(frame.size() - 2, 1);  // no ETX
+    else if (fault == 2)
+      frame.insert(0, "junk");
+    else if (fault == 3)
+      frame[4] = 2;  // a length below 3
     lines[random() % 2] += frame;
   }
   Stream stream;
@@ -118,9 +109,8 @@ Outcome Feed(TDisplayMode mode, const QString& logName, const Stream& stream, bo
     const int channel = stream[i].first;
     QByteArray bytes;
     // One event: everything up to the next change of channel; else one byte.
-    while (i < stream.size() && stream[i].first == channel && (oneEvent || bytes.isEmpty())) {
+    while (i < stream.size() && stream[i].first == channel && (oneEvent || bytes.isEmpty()))
       bytes.append(static_cast<char>(stream[i++].second));
-    }
     order.AppendBytes(channel, bytes);
     order.Drain();
   }
@@ -128,14 +118,10 @@ Outcome Feed(TDisplayMode mode, const QString& logName, const Stream& stream, bo
   Outcome outcome;
   for (int y = 0; y < console.Rows(); ++y) {
     outcome.rows.emplace_back(console.RowText(y));
-    for (int x = 0; x < console.Cols(); ++x) {
-      outcome.colours.push_back(
-          static_cast<int>(console.Attrs().At(console.AttrAt(x, y)).Font.Color));
-    }
+    for (int x = 0; x < console.Cols(); ++x)
+      outcome.colours.push_back(int(console.Attrs().At(console.AttrAt(x, y)).Font.Color));
   }
-  QFile file(logName);
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-  outcome.log = file.readAll();
+  outcome.log = test::ReadFile(logName);
   return outcome;
 }
 
