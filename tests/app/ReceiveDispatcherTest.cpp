@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "conf/ConfDefaults.h"
 #include "serial/SerialTypes.h"
 #include "support/RecordingRenderers.h"
@@ -20,18 +22,15 @@ TEST(Dispatch, TheModeAndProtocolChooseOneRendererAndTheRawLogGetsEveryUnpausedB
   dispatcher.SetModeRenderer(TDisplayMode::HexAscii, &hex);
   dispatcher.SetModeRenderer(TDisplayMode::Tty, &tty);
   dispatcher.SetProtocolRenderer(TProtocolId::Ruvo94, &ruvo);
-  struct Case {
-    int mode, protocol;
-    test::RecordingRenderer* chosen;
-  };
-  const Case cases[] = {{0, 1, &hex},    {1, 1, &tty},    {2, 1, &ruvo},
-                        {2, 0, nullptr}, {2, 3, nullptr}, {7, 1, nullptr}};
+  // The display mode and protocol, and the renderer they choose.
+  const std::tuple<int, int, IDisplayRenderer*> cases[] = {
+      {0, 1, &hex}, {1, 1, &tty}, {2, 1, &ruvo}, {2, 0, nullptr}, {2, 3, nullptr}, {7, 1, nullptr}};
   conf.Misc.LogDataFormat = 3;
   std::uint8_t byte = 0;
-  for (const Case& c : cases) {
-    conf.DisplayMode = static_cast<std::uint8_t>(c.mode);
-    conf.Protocol.Selected = static_cast<std::uint8_t>(c.protocol);
-    EXPECT_EQ(dispatcher.ActiveRenderer(), c.chosen) << c.mode << " " << c.protocol;
+  for (const auto& [mode, protocol, chosen] : cases) {
+    conf.DisplayMode = static_cast<std::uint8_t>(mode);
+    conf.Protocol.Selected = static_cast<std::uint8_t>(protocol);
+    EXPECT_EQ(dispatcher.ActiveRenderer(), chosen) << mode << " " << protocol;
     dispatcher.ProcessReceivedByte(1, ++byte);
     dispatcher.ShowModemChange(1, {});
   }
