@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "common/TimeStamp.h"
 #include "conf/ConfDefaults.h"
@@ -51,30 +52,27 @@ TEST(StatusTexts, ParameterBarAndTriggerPanelTexts) {
   EXPECT_EQ(CurrentStringText(conf), "Str=42");
   EXPECT_EQ(CurrentStringHint(conf), "Current string is #42:\"Poll\"");
 
-  struct Case {
-    int displayMode, protocol, hexMode, hexState, ruvoMode, ruvoState;
-    const char* modeText;
-    const char* panel;
-    bool active;
-  };
-  const Case cases[] = {
+  // The display mode, the protocol, channel 2's Hex/TTY and Ruvo-94 trigger modes and states, and
+  // the mode panel, the trigger panel and whether it blinks.
+  const std::tuple<int, int, int, int, int, int, const char*, const char*, bool> cases[] = {
       {0, 0, 0, 0, 2, 1, "Hex/ASCII", "Tr-Unused", false},
       {1, 1, 1, 2, 0, 0, "TTY", "Tr-Stopped", true},
       {0, 0, 2, 0, 0, 0, "Hex/ASCII", "Tr-Armed", true},
       {2, 1, 1, 0, 2, 1, "Protocol: Ruvo-94", "Tr-Trigged", true},
       {2, 0, 1, 0, 2, 1, "Protocol: No protocol", "Tr-Unused", false},  // no protocol, no trigger
   };
-  for (const Case& c : cases) {
-    conf.DisplayMode = static_cast<std::uint8_t>(c.displayMode);
-    conf.Protocol.Selected = static_cast<std::uint8_t>(c.protocol);
-    conf.Trigger_HexTTY.Channel[1].Mode = static_cast<std::uint8_t>(c.hexMode);
-    conf.Trigger_HexTTY.Channel[1].State = static_cast<std::uint8_t>(c.hexState);
-    conf.Trigger_Ruvo94.Channel[1].Mode = static_cast<std::uint8_t>(c.ruvoMode);
-    conf.Trigger_Ruvo94.Channel[1].State = static_cast<std::uint8_t>(c.ruvoState);
-    bool active = !c.active;
-    EXPECT_EQ(TriggerPanelText(conf, 1, &active), c.panel) << c.modeText;
-    EXPECT_EQ(active, c.active) << c.modeText;
-    EXPECT_EQ(DisplayModeText(conf), c.modeText);
+  for (const auto& [mode, protocol, hexMode, hexState, ruvoMode, ruvoState, modeText, panel,
+                    blinks] : cases) {
+    conf.DisplayMode = static_cast<std::uint8_t>(mode);
+    conf.Protocol.Selected = static_cast<std::uint8_t>(protocol);
+    conf.Trigger_HexTTY.Channel[1].Mode = static_cast<std::uint8_t>(hexMode);
+    conf.Trigger_HexTTY.Channel[1].State = static_cast<std::uint8_t>(hexState);
+    conf.Trigger_Ruvo94.Channel[1].Mode = static_cast<std::uint8_t>(ruvoMode);
+    conf.Trigger_Ruvo94.Channel[1].State = static_cast<std::uint8_t>(ruvoState);
+    bool active = !blinks;
+    EXPECT_EQ(TriggerPanelText(conf, 1, &active), panel) << modeText;
+    EXPECT_EQ(active, blinks) << modeText;
+    EXPECT_EQ(DisplayModeText(conf), modeText);
   }
 }
 
