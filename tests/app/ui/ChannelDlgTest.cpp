@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "app/ConfigTestSupport.h"
@@ -33,6 +34,11 @@ class FakeChannelPorts : public IChannelPorts {
   std::map<int, QString> devices;
   std::vector<int> closed;
 };
+
+// A channel's record: enabled, port, baud rate index, data bits, parity, stop bits.
+std::vector<int> Fields(const TComEntry& e) {
+  return {e.Enabled, e.Port, e.BaudIndex, e.DataBits, e.Parity, e.StopBits};
+}
 
 bool SameComparam(const TComparam& a, const TComparam& b) {
   return std::memcmp(&a, &b, sizeof(TComparam)) == 0;
@@ -71,13 +77,12 @@ TEST_F(ChannelDlgTest, ActivationFillsBothChannelsFromTheRecordAndThePorts) {
   QCoreApplication::sendEvent(&dlg, &activate);
   EXPECT_TRUE(dlg.cbCh1Enabled->isChecked());
   EXPECT_EQ(dlg.rgPortSelCh1->ItemIndex(), 0);
-  EXPECT_EQ(dlg.lbBaudRateCh1->currentItem()->text(), "9600");
-  EXPECT_EQ(dlg.lbParityCh1->currentItem()->text(), "Even");
-  EXPECT_EQ(Checked(dlg.rgDataBitsCh1), "8");
   EXPECT_EQ(dlg.rgPortSelCh2->ItemIndex(), 1);
-  EXPECT_EQ(dlg.lbBaudRateCh2->currentItem()->text(), "115200");
-  EXPECT_EQ(Checked(dlg.rgDataBitsCh2), "7");
-  EXPECT_EQ(Checked(dlg.rgStopBitsCh2), "2");
+  EXPECT_EQ(
+      QStringList({dlg.lbBaudRateCh1->currentItem()->text(), dlg.lbParityCh1->currentItem()->text(),
+                   Checked(dlg.rgDataBitsCh1), dlg.lbBaudRateCh2->currentItem()->text(),
+                   Checked(dlg.rgDataBitsCh2), Checked(dlg.rgStopBitsCh2)}),
+      QStringList({"9600", "Even", "8", "115200", "7", "2"}));
   for (int n = 1; n <= 16; ++n)
     EXPECT_EQ(dlg.rgPortSelCh1->Button(n - 1)->isEnabled(), n <= 2 || n == 5) << "COM " << n;
   EXPECT_EQ(dlg.rgPortSelCh1->Button(4)->text(), "COM 5  ttyUSB0");
@@ -100,22 +105,15 @@ TEST_F(ChannelDlgTest, ActivationFillsBothChannelsFromTheRecordAndThePorts) {
 
 TEST(PortChoice, AnEnabledChannelNeedsItsOwnPort) {
   using P = std::optional<int>;
-  struct Case {
-    bool enabled1;
-    P port1;
-    bool enabled2;
-    P port2;
-    TPortChoice result;
-  };
-  const Case cases[] = {
+  const std::tuple<bool, P, bool, P, TPortChoice> cases[] = {
       {true, 1, true, 2, TPortChoice::Ok},       {true, 3, true, 3, TPortChoice::SamePort},
       {true, 3, false, 3, TPortChoice::Ok},  // a disabled channel may keep the other's port
       {true, {}, true, 2, TPortChoice::NoPort1}, {false, {}, true, {}, TPortChoice::NoPort2},
       {false, {}, false, {}, TPortChoice::Ok},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(CheckPortChoice({c.enabled1, c.enabled2}, {c.port1, c.port2}), c.result)
-        << c.enabled1 << c.port1.value_or(0) << c.enabled2 << c.port2.value_or(0);
+  for (const auto& [enabled1, port1, enabled2, port2, result] : cases) {
+    EXPECT_EQ(CheckPortChoice({enabled1, enabled2}, {port1, port2}), result)
+        << enabled1 << port1.value_or(0) << enabled2 << port2.value_or(0);
   }
 }
 
@@ -130,13 +128,8 @@ TEST_F(ChannelDlgTest, OkStoresEveryControlAndClosesOnlyAMovedOrDisabledChannel)
   dlg.OKBtn->click();
   EXPECT_EQ(results, std::vector<int>{QDialog::Accepted});
   EXPECT_EQ(ports.closed, std::vector<int>{0});
-  const TComEntry& ch1 = Comparam().Channel[0];
-  EXPECT_EQ(ch1.Port, 4);
-  EXPECT_EQ(ch1.BaudIndex.get(), 12);
-  EXPECT_EQ(ch1.Parity, 1);
-  EXPECT_EQ(ch1.DataBits.get(), 6);
-  EXPECT_EQ(ch1.StopBits.get(), 2);
-  EXPECT_EQ(Comparam().Channel[1].BaudIndex.get(), 15);
+  EXPECT_EQ(Fields(Comparam().Channel[0]), (std::vector<int>{1, 4, 12, 6, 1, 2}));
+  EXPECT_EQ(Fields(Comparam().Channel[1]), (std::vector<int>{1, 2, 15, 7, 0, 2}));
 
   dlg.FormActivate();
   dlg.cbCh2Enabled->setChecked(false);
@@ -177,10 +170,7 @@ TEST_F(ChannelDlgTest, DamagedRecordOpensWithValidSelectionsAndStoresValidValues
   dlg.FormActivate();
   dlg.OKBtn->click();
   EXPECT_EQ(results, std::vector<int>{QDialog::Accepted});
-  EXPECT_EQ(ch1.Parity, 4);
-  EXPECT_EQ(ch1.DataBits.get(), 8);
-  EXPECT_EQ(ch1.BaudIndex.get(), 15);
-  EXPECT_EQ(ch1.StopBits.get(), 1);
+  EXPECT_EQ(Fields(ch1), (std::vector<int>{1, 1, 15, 8, 4, 1}));
   EXPECT_EQ(Comparam().Channel[1].Port, 16);
 }
 
