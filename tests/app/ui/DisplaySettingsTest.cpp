@@ -42,12 +42,11 @@ class DisplaySettingsTest : public ::testing::Test {
 
 TEST_F(DisplaySettingsTest, ShowingFillsTheBoxesOkStoresThemAndCancelNothing) {
   dlg.show();
-  EXPECT_EQ(dlg.seNLHexAsciiP->value(), 0x0D);
-  EXPECT_EQ(dlg.rgNLTypeHexAsciiP->ItemIndex(), kBefore);
-  EXPECT_EQ(dlg.ebNLHexAsciiP->text(), "0DH");
-  EXPECT_EQ(dlg.rgNLTypeHexAsciiS->ItemIndex(), kIgnore);
-  EXPECT_EQ(dlg.ebNLTTYS->text(), "03H");
-  EXPECT_EQ(dlg.rgCtrlChar->ItemIndex(), 1);
+  EXPECT_EQ((std::vector<int>{dlg.seNLHexAsciiP->value(), dlg.rgNLTypeHexAsciiP->ItemIndex(),
+                              dlg.rgNLTypeHexAsciiS->ItemIndex(), dlg.rgCtrlChar->ItemIndex()}),
+            (std::vector<int>{0x0D, kBefore, kIgnore, 1}));
+  EXPECT_EQ(QStringList({dlg.ebNLHexAsciiP->text(), dlg.ebNLTTYS->text()}),
+            QStringList({"0DH", "03H"}));
   dlg.nbDisplayMode->setCurrentIndex(1);
   QCoreApplication::processEvents();
   EXPECT_EQ(dlg.mmTTYNote->verticalScrollBar()->maximum(), 0) << "the whole note in sight";
