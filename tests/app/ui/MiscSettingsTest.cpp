@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <tuple>
 #include <vector>
 
 #include "app/ConfigTestSupport.h"
@@ -19,21 +20,16 @@ namespace {
 const QString kRangeMessage = QStringLiteral("Allowed interval is 0-60000 mS");
 
 TEST(IntervalArrows, StepByTheMultiplierAndLandWithinTheirLimits) {
-  struct Case {
-    const char* text;
-    int multiplier;  // 0: 1x .. 3: 1000x
-    bool up;
-    int result;
-  };
-  const Case cases[] = {
+  // The text, the multiplier (0: 1x .. 3: 1000x), up or down, and where the arrow lands.
+  const std::tuple<const char*, int, bool, int> cases[] = {
       {"1500", 2, true, 1600}, {"1500", 2, false, 1400},   {"59500", 3, true, 60000},
       {"700", 3, false, 100},  {"100", 0, false, 100},     {"0", 0, true, 1},
       {"40", 1, false, 100},   {"99999", 3, false, 60000}, {"-5000", 3, true, 0},
       {"", 2, true, 1600},     {"-", 2, false, 1400},  // no number: from the stored 1500
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ArrowInterval(QString::fromLatin1(c.text), 1500, c.multiplier, c.up), c.result)
-        << c.text << " " << c.multiplier << " " << c.up;
+  for (const auto& [text, multiplier, up, result] : cases) {
+    EXPECT_EQ(ArrowInterval(QString::fromLatin1(text), 1500, multiplier, up), result)
+        << text << " " << multiplier << " " << up;
   }
 }
 
@@ -59,40 +55,35 @@ class MiscSettingsTest : public ::testing::Test {
 // Each key as the user types it: a number in range is taken, one outside is
 // reported, a non-number brings back the stored interval, a leading zero goes.
 TEST_F(MiscSettingsTest, TypedKeysKeepTheEditANumberInRange) {
-  struct Case {
-    const char* before;
-    int cursor;
-    const char* typed;
-    const char* after;
-    int cursorAfter;
-    bool reported;
-  };
-  const Case cases[] = {
+  // The text and cursor before, the keys typed, the text and cursor after, and whether the range
+  // was reported.
+  const std::tuple<const char*, int, const char*, const char*, int, bool> cases[] = {
       {"", 0, "0", "0", 1, false},          {"", 0, "70000", "70000", 5, true},
       {"70000", 5, "1", "70000", 5, false},  // five characters at most
       {"15", 2, "x", "1500", 4, false},     {"500", 0, "0", "500", 0, false},
       {"500", 0, "02", "2500", 1, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& [before, cursor, typed, after, cursorAfter, reported] : cases) {
+    SCOPED_TRACE(std::string(before) + " + " + typed);
     parts.messages.shown.clear();
-    dlg.ebAutoXmit->setText(QString::fromLatin1(c.before));
-    dlg.ebAutoXmit->setCursorPosition(c.cursor);
-    for (const char key : std::string_view(c.typed)) {
+    dlg.ebAutoXmit->setText(QString::fromLatin1(before));
+    dlg.ebAutoXmit->setCursorPosition(cursor);
+    for (const char key : std::string_view(typed)) {
       QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar::fromLatin1(key)));
       QApplication::sendEvent(dlg.ebAutoXmit, &press);
     }
-    EXPECT_EQ(dlg.ebAutoXmit->text(), c.after) << c.before << " + " << c.typed;
-    EXPECT_EQ(dlg.ebAutoXmit->cursorPosition(), c.cursorAfter) << c.before << " + " << c.typed;
+    EXPECT_EQ(dlg.ebAutoXmit->text(), after);
+    EXPECT_EQ(dlg.ebAutoXmit->cursorPosition(), cursorAfter);
     EXPECT_EQ(parts.messages.Texts(),
-              c.reported ? std::vector<QString>{kRangeMessage} : std::vector<QString>{});
+              reported ? std::vector<QString>{kRangeMessage} : std::vector<QString>{});
   }
 }
 
 TEST_F(MiscSettingsTest, ShowingFillsTheControlsAndOnlyOkStores) {
   EXPECT_EQ(dlg.ebAutoXmit->text(), "1500");
-  EXPECT_TRUE(dlg.cbLogMSC_P->isChecked());
-  EXPECT_FALSE(dlg.cbLogMSC_S->isChecked());
-  EXPECT_TRUE(dlg.cbLocalEcho_S->isChecked());
+  EXPECT_EQ((std::vector<bool>{dlg.cbLogMSC_P->isChecked(), dlg.cbLogMSC_S->isChecked(),
+                               dlg.cbLocalEcho_P->isChecked(), dlg.cbLocalEcho_S->isChecked()}),
+            (std::vector<bool>{true, false, false, true}));
   EXPECT_EQ(dlg.rgMult->ItemIndex(), 2);  // 100x
   dlg.SpinButton1Up->click();
   EXPECT_EQ(dlg.ebAutoXmit->text(), "1600");
