@@ -1,15 +1,9 @@
-// The real main window (offscreen) on the device simulator's Ruvo-94 link:
-// what the simulator sent, decoded channel by channel, is what the window's
-// text log holds, the injected faults included.
+// The real main window (offscreen) on the device simulator's Ruvo-94 link: what the simulator sent,
+// decoded channel by channel, is what the window's text log holds, the injected faults included.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <algorithm>
-#include <csignal>
 
 #include "app/ConfigTestSupport.h"
 #include "app/ui/Klvmain.h"
@@ -21,12 +15,8 @@
 namespace klv {
 namespace {
 
+using test::ReadFile;
 using test::RunUntil;
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The log's lines without its own opening and closing lines.
 std::vector<std::string> Lines(const QByteArray& text) {
@@ -56,11 +46,6 @@ std::vector<std::string> Decoded(const QByteArray& bytes, int channel) {
 
 class SimulatorEndToEnd : public testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-  }
   void TearDown() override {
     form_.reset();
     SetDefaultDeviceProvider(nullptr);
@@ -68,11 +53,9 @@ class SimulatorEndToEnd : public testing::Test {
       sim_.terminate();
       sim_.waitForFinished(10000);
     }
-    QDir::setCurrent(previousDir_);
   }
 
-  QTemporaryDir dir_;
-  QString previousDir_;
+  test::TempCurrentDir dir_;
   QProcess sim_;
   test::FakeMessageService messages_;
   std::unique_ptr<TKLVAppForm> form_;
@@ -89,11 +72,11 @@ TEST_F(SimulatorEndToEnd, TheWindowDecodesTheSimulatedLinkAndItsFaults) {
   conf.Protocol.Selected = static_cast<std::uint8_t>(TProtocolId::Ruvo94);
   conf.Log.LogToFile = true;
   conf.Log.LogFileName.assign("Run.Log");
-  parts.config.SetConfigFileName(dir_.filePath("Config.klv"));
+  parts.config.SetConfigFileName(dir_.Path("Config.klv"));
   ASSERT_TRUE(parts.config.SaveConfig());
 
-  const QString ports = dir_.filePath("ports");
-  const QString transcripts = dir_.filePath("sent");
+  const QString ports = dir_.Path("ports");
+  const QString transcripts = dir_.Path("sent");
   sim_.setProgram(QStringLiteral(KLV_SIM_PATH));
   sim_.setArguments({"--ports-dir", ports, "--ruvo", "1,2", "--frames", "40", "--fault-rate", "0.3",
                      "--seed", "5", "--pace", "1=20000", "--pace", "2=20000", "--transcript",
@@ -106,10 +89,7 @@ TEST_F(SimulatorEndToEnd, TheWindowDecodesTheSimulatedLinkAndItsFaults) {
 
   PosixDeviceProvider provider{PortsDirectory(ports)};
   SetDefaultDeviceProvider(&provider);
-  TAppFormSetup setup;
-  setup.Messages = &messages_;
-  setup.AttachStdio = false;
-  form_ = std::make_unique<TKLVAppForm>(setup);
+  form_ = std::make_unique<TKLVAppForm>(TAppFormSetup{{}, &messages_, nullptr, false});
   form_->show();
   ASSERT_TRUE(RunUntil([&] { return form_->Started(); }));
   ASSERT_TRUE(form_->Channels().ChannelAvailable(0) && form_->Channels().ChannelAvailable(1))
@@ -125,7 +105,7 @@ TEST_F(SimulatorEndToEnd, TheWindowDecodesTheSimulatedLinkAndItsFaults) {
     expected = Decoded(one, 0);
     const std::vector<std::string> answers = Decoded(two, 1);
     expected.insert(expected.end(), answers.begin(), answers.end());
-    logged = Lines(ReadFile(dir_.filePath("Run.Log")));
+    logged = Lines(ReadFile(dir_.Path("Run.Log")));
     std::sort(expected.begin(), expected.end());
     std::sort(logged.begin(), logged.end());
     // 40 polls and 40 answers: at least 80 lines once the link is through.
