@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "conf/ConfDefaults.h"
@@ -73,26 +74,19 @@ TEST(ConfDefaults, EveryByteIsTheDocumentedOneWhateverWasThereBefore) {
 }
 
 TEST(ConfDefaults, TheChannelsTakeTheLowestTwoPresentPorts) {
-  struct Case {
-    std::set<int> present;
-    bool enabled1;
-    int port1;
-    bool enabled2;
-    int port2;
-  };
-  const Case cases[] = {
+  // The ports present, and channel 1's and channel 2's enabled flag and port.
+  const std::tuple<std::set<int>, bool, int, bool, int> cases[] = {
       {{}, false, 1, false, 2}, {{3, 5}, true, 3, true, 5},    {{16}, true, 16, false, 2},
       {{5}, true, 5, false, 2}, {{1, 2, 3}, true, 1, true, 2}, {{15, 16}, true, 15, true, 16},
   };
-  for (const Case& c : cases) {
+  for (const auto& [present, enabled1, port1, enabled2, port2] : cases) {
     TConf conf;
-    SetConfDefaults(conf, [&](int n) { return c.present.count(n) > 0; });
+    SetConfDefaults(conf, [&](int n) { return present.count(n) > 0; });
     const auto& channels = conf.Comparam.Channel;
-    SCOPED_TRACE(testing::Message() << "ports present: " << c.present.size());
-    EXPECT_EQ(bool(channels[0].Enabled), c.enabled1);
-    EXPECT_EQ(channels[0].Port, c.port1);
-    EXPECT_EQ(bool(channels[1].Enabled), c.enabled2);
-    EXPECT_EQ(channels[1].Port, c.port2);
+    EXPECT_EQ(std::tuple(bool(channels[0].Enabled), int(channels[0].Port),
+                         bool(channels[1].Enabled), int(channels[1].Port)),
+              std::tuple(enabled1, port1, enabled2, port2))
+        << "ports present: " << present.size();
   }
 }
 
