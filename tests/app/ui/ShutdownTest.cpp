@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -19,16 +18,11 @@ namespace {
 
 // Whether the process has installed a handler for the signal (SigCgt in /proc).
 bool Catches(qint64 pid, int signalNumber) {
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (!status.open(QIODevice::ReadOnly))
-    return false;
-  for (const QByteArray& line : status.readAll().split('\n')) {
-    if (!line.startsWith("SigCgt:"))
-      continue;
-    const qulonglong mask = line.mid(7).trimmed().toULongLong(nullptr, 16);
-    return (mask >> (signalNumber - 1)) & 1U;
-  }
-  return false;
+  const QByteArray status = test::ReadFile(QStringLiteral("/proc/%1/status").arg(pid));
+  const qsizetype at = status.indexOf("\nSigCgt:") + 8;
+  const qulonglong mask =
+      at < 8 ? 0 : status.mid(at, status.indexOf('\n', at) - at).trimmed().toULongLong(nullptr, 16);
+  return (mask >> (signalNumber - 1)) & 1U;
 }
 
 // Starts the analyser in `dir` with its own configuration folder and the
