@@ -12,12 +12,6 @@
 namespace klv {
 namespace {
 
-std::vector<std::uint8_t> ImageOf(const TConf& conf) {
-  std::vector<std::uint8_t> image(kConfSize);
-  std::memcpy(image.data(), &conf, kConfSize);
-  return image;
-}
-
 void Put(std::vector<std::uint8_t>& image, std::size_t offset,
          std::initializer_list<std::uint8_t> bytes) {
   std::size_t at = offset;
@@ -62,7 +56,8 @@ TEST(ConfDefaults, EveryByteIsTheDocumentedOneWhateverWasThereBefore) {
   TConf conf;
   std::memset(static_cast<void*>(&conf), 0x5A, kConfSize);
   SetConfDefaults(conf, [](int) { return false; });
-  const std::vector<std::uint8_t> actual = ImageOf(conf);
+  std::vector<std::uint8_t> actual(kConfSize);
+  std::memcpy(actual.data(), &conf, kConfSize);
   const std::vector<std::uint8_t> expected = ExpectedDefaultImage();
   int reported = 0;
   for (std::size_t i = 0; i < kConfSize && reported < 10; ++i) {
