@@ -33,12 +33,11 @@ TEST(PropSetTest, ShowsTheSetStoresTheControlsOnOkAndNothingOnCancel) {
   const auto checked = [](TRadioGroup* group) { return group->Button(group->ItemIndex())->text(); };
 
   dlg.show();
-  EXPECT_EQ(dlg.seCheckSumStart->value(), 3);
-  EXPECT_EQ(dlg.seChecksumEnd->value(), 2);
-  EXPECT_EQ(dlg.seCheckSumPos->value(), 4)
-      << "a position stored negative shows as its absolute value";
-  EXPECT_EQ(dlg.seLengthPos->value(), 5);
-  EXPECT_EQ(dlg.seLengthAdjust->value(), -9);
+  // A position stored negative shows as its absolute value.
+  EXPECT_EQ((std::vector<int>{dlg.seCheckSumStart->value(), dlg.seChecksumEnd->value(),
+                              dlg.seCheckSumPos->value(), dlg.seLengthPos->value(),
+                              dlg.seLengthAdjust->value()}),
+            (std::vector<int>{3, 2, 4, 5, -9}));
   EXPECT_EQ(checked(dlg.rgCheckSumStyle), "2-byte ascii");
   EXPECT_EQ(checked(dlg.rgCheckSumAlg), "00H-ADD");
   const TBytes before = BytesOf(params);
