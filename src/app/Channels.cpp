@@ -301,6 +301,8 @@ void TChannels::ReportModemStatus(int channel) {
   const std::uint8_t status = port.ModemStatusByte();
   if (conf_.Paused || (status & 0x0F) == 0)
     return;
+  // Bytes the port read before the change are shown before it.
+  port.DeliverReceived();
   ShowModemChange(channel, TReceiveDispatcher::ModemEventRecord(port.RTS(), port.DTR(), status));
 }
 

@@ -155,6 +155,9 @@ TEST_F(ChannelsTest, PauseAndModemLoggingOffDropChangesButOwnLineTogglesShow) {
 
   conf_.Paused = false;
   Send(*far, "new");
+  // The port has read the bytes, not yet handed over, when the line changes.
+  for (int waited = 0; channels_.PrimaryPort.InputWaiting() < 3 && waited < 5000; ++waited)
+    QThread::msleep(1);
   far->SetDTR(true);  // our DSR and DCD come on, after the bytes
   ASSERT_TRUE(RunUntil([&] { return renderer_.modemLines.size() == 2; }));
   EXPECT_EQ(renderer_.Text(0), "new") << "bytes before the line change are shown before it";
