@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "app/ReceiveDispatcher.h"
+#include "common/ChannelActivity.h"
 #include "common/MessageService.h"
 #include "common/ReceiveInterfaces.h"
 #include "conf/ConfRecord.h"
@@ -29,20 +30,13 @@ class IChannelPorts {
   virtual void ClosePort(int channel) = 0;
 };
 
-// A long action that transmits on one channel (auto-transmission, a script,
-// a file transmission). A channel runs one at a time, so that no two
-// interleave their bytes on the line.
-class IChannelActivity {
- public:
-  virtual ~IChannelActivity() = default;
-  // Ends the activity at once: its timers stop and it sends nothing more.
-  virtual void StopActivity() = 0;
-};
-
 enum class TLineParameter { Port, Baud, DataBits, Parity, StopBits };
 enum class TLines { Outputs, Inputs, All };
 
-class TChannels : public QObject, public IChannelServices, public IChannelPorts {
+class TChannels : public QObject,
+                  public IChannelServices,
+                  public IChannelPorts,
+                  public IChannelActivitySlots {
   Q_OBJECT
 
  public:
@@ -97,17 +91,14 @@ class TChannels : public QObject, public IChannelServices, public IChannelPorts 
   void SetChannelRTS(int channel, bool on) override;
   void SetChannelDTR(int channel, bool on) override;
 
-  // The channel's activity slot. Taking it fails while another activity
-  // holds it; taking it again by its holder succeeds.
-  bool TakeActivity(int channel, IChannelActivity& activity);
-  // Frees the slot if `activity` holds it.
-  void ReleaseActivity(int channel, const IChannelActivity& activity);
-  IChannelActivity* Activity(int channel) const {
+  // IChannelActivitySlots: taking a slot again by its holder succeeds;
+  // closing a channel or losing its device stops its activity too.
+  bool TakeActivity(int channel, IChannelActivity& activity) override;
+  void ReleaseActivity(int channel, const IChannelActivity& activity) override;
+  IChannelActivity* Activity(int channel) const override {
     return activities_[static_cast<std::size_t>(channel)];
   }
-  // Stops the activity holding the slot, if any, and frees it. Closing a
-  // channel or losing its device does this too.
-  void StopActivity(int channel);
+  void StopActivity(int channel) override;
 
   TComPort PrimaryPort;
   TComPort SecondaryPort;
