@@ -40,8 +40,7 @@ std::uint8_t StringChecksum(std::string_view s, const TProtocolparam& rules) {
                                        static_cast<std::size_t>(last - first + 1)));
 }
 
-std::uint8_t ApplyStringRules(std::string& s, const TProtocolparam& rules) {
-  // Length byte.
+void ApplyLengthRule(std::string& s, const TProtocolparam& rules) {
   const std::size_t lengthPos = rules.LengthPos.get();
   if (lengthPos != 0) {
     if (s.size() == lengthPos - 1 && s.size() < kMaxRuleStringLength)
@@ -51,7 +50,9 @@ std::uint8_t ApplyStringRules(std::string& s, const TProtocolparam& rules) {
       s[lengthPos - 1] = static_cast<char>(static_cast<std::uint8_t>(value));
     }
   }
+}
 
+std::uint8_t PlaceChecksum(std::string& s, const TProtocolparam& rules) {
   const std::uint8_t checksum = StringChecksum(s, rules);
 
   // Placement. The dialog shows the position as its absolute value, so a
@@ -74,6 +75,11 @@ std::uint8_t ApplyStringRules(std::string& s, const TProtocolparam& rules) {
       break;
   }
   return checksum;
+}
+
+std::uint8_t ApplyStringRules(std::string& s, const TProtocolparam& rules) {
+  ApplyLengthRule(s, rules);
+  return PlaceChecksum(s, rules);
 }
 
 std::string ChecksumSuffix(std::uint8_t checksum, const TProtocolparam& rules) {

@@ -43,12 +43,21 @@ inline constexpr std::size_t kMaxRuleStringLength = 255;
 // outside the string or the start is 0 (checksums off) or negative.
 std::uint8_t StringChecksum(std::string_view s, const TProtocolparam& rules);
 
+// The length byte rule of a set applied to `s` in place: with a length
+// position p, a string of p - 1 bytes gets one blank appended, then byte p of
+// a string that reaches it becomes the low byte of its length plus the
+// adjustment.
+void ApplyLengthRule(std::string& s, const TProtocolparam& rules);
+
+// The checksum of `s` by the set, placed at L - |ChecksumPos| as one binary
+// byte or two upper-case hex digits over the placeholders there (nothing is
+// placed while checksums are off or the position is 0). Returns the checksum.
+std::uint8_t PlaceChecksum(std::string& s, const TProtocolparam& rules);
+
 // Applies a rule set to `s` in place, as the string editor does whenever it
-// stores or shows a string: first the length byte (appending one blank when
-// the string ends just before the length position), then the checksum, then
-// its placement at L - |ChecksumPos| as one binary byte or two upper-case hex
-// digits over the placeholders there (nothing is placed while checksums are
-// off). Returns the checksum, which the string library keeps with the string.
+// stores or shows a string: the length rule, then the checksum and its
+// placement. Returns the checksum, which the string library keeps with the
+// string.
 std::uint8_t ApplyStringRules(std::string& s, const TProtocolparam& rules);
 
 // The bytes that follow a string on the line when its set sends the checksum
