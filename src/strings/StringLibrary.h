@@ -57,4 +57,11 @@ static_assert(offsetof(TStrngs, SpareBytes) == 29403);
 // clearing the library.
 void SetLibraryDefaults(TStrngs& library);
 
+// Brings the values that index or size something into their ranges, for a
+// library taken from a file as it was: a name length beyond its 20 bytes,
+// CurrentNr beyond the last entry, a cursor outside 1 .. length + 1, and a
+// syntax with no meaning (taken as "None", which is how such a value already
+// chose its rules). Every other byte stays as it is.
+void ClampLibrary(TStrngs& library);
+
 }  // namespace klv
