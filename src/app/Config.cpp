@@ -156,6 +156,7 @@ bool TConfigFile::LoadConfig() {
     return false;
   }
   std::memcpy(static_cast<void*>(conf_.get()), bytes.constData(), kConfSize);
+  ClampLibrary(conf_->Strngs);
   CopyToSaved();
   return true;
 }
