@@ -1,5 +1,7 @@
 #include "app/ReceiveDispatcher.h"
 
+#include <algorithm>
+
 #include "serial/SerialTypes.h"
 
 namespace klv {
@@ -24,12 +26,21 @@ IDisplayRenderer* TReceiveDispatcher::ActiveRenderer() const {
 }
 
 void TReceiveDispatcher::ProcessReceivedByte(int channel, std::uint8_t byte) {
+  const char one = static_cast<char>(byte);
+  ProcessReceivedBytes(channel, std::string_view(&one, 1));
+}
+
+std::size_t TReceiveDispatcher::ProcessReceivedBytes(int channel, std::string_view bytes) {
   if (conf_.Paused)
-    return;
-  if (IDisplayRenderer* renderer = ActiveRenderer())
-    renderer->ReceiveByte(channel, byte);
-  if (conf_.Misc.LogDataFormat != 0)
-    log_.LogRawByte(byte);
+    return bytes.size();
+  IDisplayRenderer* renderer = ActiveRenderer();
+  const std::size_t taken =
+      renderer != nullptr ? renderer->ReceiveBytes(channel, bytes) : bytes.size();
+  if (conf_.Misc.LogDataFormat != 0) {
+    for (std::size_t i = 0; i < taken; ++i)
+      log_.LogRawByte(static_cast<std::uint8_t>(bytes[i]));
+  }
+  return taken;
 }
 
 void TReceiveDispatcher::ShowModemChange(int channel, const TModemStatusRecord& record) {
@@ -85,8 +96,13 @@ void TReceiveOrder::Drain() {
       dispatcher_.ShowModemChange(arrival.channel, arrival.record);
       continue;
     }
-    for (const char byte : arrival.bytes)
-      dispatcher_.ProcessReceivedByte(arrival.channel, static_cast<std::uint8_t>(byte));
+    // The renderer takes a run at a time and stops where handling a byte may
+    // have changed the pause or the mode, which are looked at again here.
+    std::string_view rest(arrival.bytes.constData(),
+                          static_cast<std::size_t>(arrival.bytes.size()));
+    while (!rest.empty())
+      rest.remove_prefix(
+          std::max<std::size_t>(1, dispatcher_.ProcessReceivedBytes(arrival.channel, rest)));
   }
 }
 

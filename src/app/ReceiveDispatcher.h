@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <string_view>
 
 #include "common/ReceiveInterfaces.h"
 #include "conf/ConfRecord.h"
@@ -28,6 +29,10 @@ class TReceiveDispatcher {
   // Drops the byte while paused; otherwise hands it to the active renderer
   // and, when an unformatted log format is chosen, to the log.
   void ProcessReceivedByte(int channel, std::uint8_t byte);
+  // The same for a run of bytes: returns how many were taken (all while
+  // paused); the renderer may stop early, after a byte whose handling may
+  // have changed the pause or the mode.
+  std::size_t ProcessReceivedBytes(int channel, std::string_view bytes);
   void ShowModemChange(int channel, const TModemStatusRecord& record);
 
   // The record of a modem-status event: the port's line states, with the
