@@ -186,6 +186,8 @@ void TKLVAppForm::ConnectParts() {
     UpdateStatusBars();
     KLV_->PlaceCaret();
   });
+  connect(stringCommands_, &TStringCommands::LibraryReplaced, this,
+          &TKLVAppForm::UpdateParameterBar);
   connect(parameterBar_->PanelRunStatus, &QPushButton::clicked, displayCommands_,
           &TDisplayCommands::PauseClick);
   ConnectStatusBar(0);
@@ -275,6 +277,7 @@ void TKLVAppForm::ApplyConfig() {
   channels_->OpenChannels();
   UpdateTitle();
   UpdateParameterBar();
+  stringCommands_->ApplyAutoTransmit();
 }
 
 QSize TKLVAppForm::StartSize(const QRect& available) const {

@@ -1,15 +1,22 @@
 #include "app/ui/StringCommands.h"
 
+#include <QFileDialog>
 #include <QMenuBar>
 #include <QToolBar>
 
 #include "app/ui/CommandParts.h"
+#include "strings/LibraryFile.h"
 
 namespace klv {
 
 TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageService& messages,
                                  QWidget* window)
-    : QObject(window), conf_(conf), channels_(channels), messages_(messages) {
+    : QObject(window),
+      conf_(conf),
+      channels_(channels),
+      messages_(messages),
+      window_(window),
+      transmitter_(conf, channels) {
   Rearrange1 = Later(NewMenuItem(this, "Rearrange1", QStringLiteral("&Library"), Qt::Key_F2,
                                  QStringLiteral("Copy, move and delete strings")));
   Edit1 =
@@ -21,20 +28,24 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
       NewMenuItem(this, "StringsAutoTransmitt", QStringLiteral("&AutoTransmit"), Qt::Key_F7,
                   QStringLiteral("Transmitt current string repeatedly"));
   StringsAutoTransmitt->setCheckable(true);
-  StringsScriptTransmission = NewMenuItem(this, "StringsScriptTransmission",
-                                          QStringLiteral("&Script Transmission"), Qt::Key_F9);
+  // The script dialog comes later.
+  StringsScriptTransmission = Later(NewMenuItem(
+      this, "StringsScriptTransmission", QStringLiteral("&Script Transmission"), Qt::Key_F9));
   const char* const names[] = {"StrSyntaxSelNone", "StrSyntaxSelDisplayMode",
                                "StrSyntaxSelProtocol"};
   const char* const captions[] = {"&None", "&Display Mode", "&Protocol"};
   for (int i = 0; i < 3; ++i) {
-    QAction* item = Later(NewMenuItem(this, names[i], QString::fromLatin1(captions[i])));
+    QAction* item = NewMenuItem(this, names[i], QString::fromLatin1(captions[i]));
     item->setCheckable(true);
+    connect(item, &QAction::triggered, this, [this, i] {
+      conf_.Strngs.GlobalSyntax = static_cast<std::uint8_t>(i + 1);
+      ShowGlobalSyntax();
+    });
     SyntaxItems.append(item);
   }
-  StringsExport = Later(NewMenuItem(this, "StringsExport", QStringLiteral("E&xport")));
-  StringsImport = Later(NewMenuItem(this, "StringsImport", QStringLiteral("I&mport")));
-  ClearALLstrings1 =
-      Later(NewMenuItem(this, "ClearALLstrings1", QStringLiteral("&Clear ALL strings")));
+  StringsExport = NewMenuItem(this, "StringsExport", QStringLiteral("E&xport"));
+  StringsImport = NewMenuItem(this, "StringsImport", QStringLiteral("I&mport"));
+  ClearALLstrings1 = NewMenuItem(this, "ClearALLstrings1", QStringLiteral("&Clear ALL strings"));
   TransmittFile1 = Later(NewMenuItem(this, "TransmittFile1", QStringLiteral("&Transmit File")));
   Transmitta250mSBreak1 = NewMenuItem(this, "Transmitta250mSBreak1",
                                       QStringLiteral("Transmitt a 250mS &Break On Channel 1"),
@@ -44,7 +55,25 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
   BtnTransmitt_2 = NewToolButton(window, "BtnTransmitt_2", QStringLiteral("2"),
                                  QStringLiteral("Transmit current string on channel 2"));
 
+  autoTransmitter_ = new TAutoTransmitter(
+      conf, channels, channels, messages,
+      [this] { transmitter_.TransmitCurrentString(TAutoTransmitter::kChannel); }, nullptr, this);
+  ChooseExportFile = [this] { return ChooseLibraryFile(true); };
+  ChooseImportFile = [this] { return ChooseLibraryFile(false); };
+
+  const auto transmit = [this](int channel) { transmitter_.TransmitCurrentString(channel); };
+  connect(StringsTransmitt, &QAction::triggered, this, [transmit] { transmit(0); });
+  connect(BtnTransmitt_1, &QToolButton::clicked, this, [transmit] { transmit(0); });
+  connect(BtnTransmitt_2, &QToolButton::clicked, this, [transmit] { transmit(1); });
+  // The menu has inverted the check mark already.
+  connect(StringsAutoTransmitt, &QAction::triggered, this, &TStringCommands::SetAutoTransmit);
+  connect(autoTransmitter_, &TAutoTransmitter::Ended, StringsAutoTransmitt,
+          [this] { StringsAutoTransmitt->setChecked(false); });
+  connect(StringsExport, &QAction::triggered, this, &TStringCommands::ExportClick);
+  connect(StringsImport, &QAction::triggered, this, &TStringCommands::ImportClick);
+  connect(ClearALLstrings1, &QAction::triggered, this, &TStringCommands::ClearAllClick);
   connect(Transmitta250mSBreak1, &QAction::triggered, this, &TStringCommands::BreakClick);
+  UpdateTransmitButtons();
 }
 
 void TStringCommands::PlaceStringsMenu(QMenuBar* bar) {
@@ -70,13 +99,13 @@ void TStringCommands::PlaceButtons(QToolBar* bar) {
 }
 
 void TStringCommands::UpdateTransmitButtons() {
-  // Transmitting library strings arrives with the string library.
-  constexpr bool kStringTransmission = false;
-  BtnTransmitt_1->setEnabled(kStringTransmission && channels_.ChannelAvailable(0));
-  BtnTransmitt_2->setEnabled(kStringTransmission && channels_.ChannelAvailable(1));
+  BtnTransmitt_1->setEnabled(channels_.ChannelAvailable(0));
+  BtnTransmitt_2->setEnabled(channels_.ChannelAvailable(1));
   StringsTransmitt->setEnabled(BtnTransmitt_1->isEnabled());
-  StringsAutoTransmitt->setEnabled(BtnTransmitt_1->isEnabled());
-  StringsScriptTransmission->setEnabled(BtnTransmitt_1->isEnabled() || BtnTransmitt_2->isEnabled());
+  // Auto-transmission switched on by a record while channel 1 is closed
+  // can still be switched off.
+  StringsAutoTransmitt->setEnabled(BtnTransmitt_1->isEnabled() ||
+                                   StringsAutoTransmitt->isChecked());
 }
 
 void TStringCommands::ShowGlobalSyntax() {
@@ -90,6 +119,93 @@ void TStringCommands::BreakClick() {
     return;
   }
   channels_.PrimaryPort.HoldBreak(5);
+}
+
+// ---- auto-transmission -----------------------------------------------------
+
+void TStringCommands::AutoTransmitClick() {
+  SetAutoTransmit(!StringsAutoTransmitt->isChecked());
+}
+
+void TStringCommands::SetAutoTransmit(bool on) {
+  if (on) {
+    on = autoTransmitter_->Start(conf_.Strngs.CurrentNr);
+  } else {
+    autoTransmitter_->Stop();
+    channels_.DiscardChannelOutput(TAutoTransmitter::kChannel);
+  }
+  StringsAutoTransmitt->setChecked(on);
+  conf_.MiscBool.AutoTransmit = on;
+  UpdateTransmitButtons();
+}
+
+void TStringCommands::ApplyAutoTransmit() {
+  autoTransmitter_->Stop();
+  StringsAutoTransmitt->setChecked(false);
+  if (conf_.MiscBool.AutoTransmit)
+    AutoTransmitClick();
+  else
+    UpdateTransmitButtons();
+}
+
+// ---- the library file --------------------------------------------------------
+
+QString TStringCommands::ChooseLibraryFile(bool forExport) {
+  QFileDialog dialog(window_);
+  dialog.setNameFilter(QStringLiteral("KLV string library (*.Str)"));
+  dialog.setDefaultSuffix(QStringLiteral("Str"));
+  // Saving asks before it replaces a file; opening takes existing files only.
+  dialog.setAcceptMode(forExport ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(forExport ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return {};
+  return dialog.selectedFiles().front();
+}
+
+void TStringCommands::ExportClick() {
+  const QString file = ChooseExportFile();
+  if (file.isEmpty() ||
+      messages_.Confirmation(QStringLiteral("Export string library to ") + file + '?',
+                             TMsgButton::Yes | TMsgButton::No) != TMsgButton::Yes) {
+    return;
+  }
+  QString error;
+  if (!ExportLibrary(conf_.Strngs, file, &error))
+    messages_.Error(error);
+}
+
+void TStringCommands::ImportClick() {
+  const QString file = ChooseImportFile();
+  if (file.isEmpty() ||
+      messages_.Confirmation(
+          QStringLiteral("Import ") + file + QStringLiteral(" into string library ?"),
+          TMsgButton::Yes | TMsgButton::No) != TMsgButton::Yes) {
+    return;
+  }
+  QString error;
+  if (!ImportLibrary(conf_.Strngs, file, &error)) {
+    messages_.Error(error);
+    return;
+  }
+  LibraryLoaded();
+}
+
+void TStringCommands::ClearAllClick() {
+  for (const char* question : {"Clear ALL strings in the string library?",
+                               "Are you sure you want to clear ALL strings in string library?"}) {
+    if (messages_.Confirmation(QString::fromLatin1(question), TMsgButton::Yes | TMsgButton::No) !=
+        TMsgButton::Yes) {
+      return;
+    }
+  }
+  ClearLibrary(conf_.Strngs);
+  LibraryLoaded();
+  messages_.Information(QStringLiteral("All library strings have been cleared"));
+}
+
+void TStringCommands::LibraryLoaded() {
+  ShowGlobalSyntax();
+  emit LibraryReplaced();
 }
 
 }  // namespace klv

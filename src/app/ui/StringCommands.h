@@ -4,10 +4,13 @@
 
 #include <QList>
 #include <QObject>
+#include <functional>
 
 #include "app/Channels.h"
 #include "common/MessageService.h"
 #include "conf/ConfRecord.h"
+#include "strings/AutoTransmitter.h"
+#include "strings/StringTransmitter.h"
 
 class QAction;
 class QMenuBar;
@@ -33,6 +36,25 @@ class TStringCommands : public QObject {
   // A break of 5 ticks on channel 1.
   void BreakClick();
 
+  // Inverts the "AutoTransmit" check mark: on, the current string is sent
+  // every AutoXmitInterval ms on channel 1; off, what is not yet sent there
+  // is discarded. The record's AutoTransmit follows the check mark.
+  void AutoTransmitClick();
+  // As a record is applied: auto-transmission that ran stops, and starts
+  // afresh when the record's AutoTransmit is set.
+  void ApplyAutoTransmit();
+  void ExportClick();
+  void ImportClick();
+  void ClearAllClick();
+
+  TStringTransmitter& Transmitter() { return transmitter_; }
+  TAutoTransmitter& AutoTransmitter() { return *autoTransmitter_; }
+
+  // The library file to export to and to import from (an existing one);
+  // empty when the user cancels. File dialogs, unless replaced.
+  std::function<QString()> ChooseExportFile;
+  std::function<QString()> ChooseImportFile;
+
   QAction* Rearrange1;
   QAction* Edit1;
   QAction* StringsTransmitt;
@@ -47,10 +69,21 @@ class TStringCommands : public QObject {
   QToolButton* BtnTransmitt_1;
   QToolButton* BtnTransmitt_2;
 
+ signals:
+  // The library was imported or cleared: its current string is another.
+  void LibraryReplaced();
+
  private:
+  void SetAutoTransmit(bool on);
+  QString ChooseLibraryFile(bool forExport);
+  void LibraryLoaded();
+
   TConf& conf_;
   TChannels& channels_;
   IMessageService& messages_;
+  QWidget* window_;
+  TStringTransmitter transmitter_;
+  TAutoTransmitter* autoTransmitter_;
 };
 
 }  // namespace klv
