@@ -1,5 +1,5 @@
-// Auto-transmission on a clock the test moves: the schedule of the starts,
-// the three endings with their messages, and the channel's activity slot.
+// Auto-transmission on a clock the test moves: the schedule of the starts and
+// the three endings with their messages.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -7,6 +7,7 @@
 #include "conf/ConfRecord.h"
 #include "strings/AutoTransmitter.h"
 #include "support/FakeMessageService.h"
+#include "support/QuietServices.h"
 
 namespace klv {
 namespace {
@@ -18,43 +19,36 @@ class FakeClock : public IAutoXmitClock {
   std::int64_t NowMs() const override { return now; }
   void Start(int ms) override { due = now + ms; }
   void Stop() override { due.reset(); }
-  // Fires the armed timer `lateMs` after it is due; false when none is armed.
-  bool FireLate(std::int64_t lateMs = 0) {
-    if (!due)
-      return false;
-    now = *std::exchange(due, std::nullopt) + lateMs;
-    Fire();
-    return true;
+  // Fires the armed timer `lateMs` after it is due.
+  void FireLate(std::int64_t lateMs) {
+    if (due) {
+      now = *std::exchange(due, std::nullopt) + lateMs;
+      Fire();
+    }
   }
   std::int64_t now = 1000;
   std::optional<std::int64_t> due;
 };
 
-class FakeChannel : public IChannelServices, public IChannelActivitySlots {
+// Channel 1, whose activity slot is always free.
+class FakeChannel : public test::QuietServices, public IChannelActivitySlots {
  public:
-  bool ChannelAvailable(int channel) const override { return channel == 0 && open; }
-  void OutputString(int, std::string_view) override {}
+  bool ChannelAvailable(int) const override { return open; }
   int ChannelOutputRoom(int) const override { return room; }
   void DiscardChannelOutput(int) override { ++discards; }
-  bool ChannelCTS(int) const override { return false; }
-  void SetChannelRTS(int, bool) override {}
-  void SetChannelDTR(int, bool) override {}
-  bool TakeActivity(int, IChannelActivity& activity) override {
-    return holder == nullptr || holder == &activity ? (holder = &activity, true) : false;
-  }
-  void ReleaseActivity(int, const IChannelActivity& activity) override {
-    if (holder == &activity)
-      holder = nullptr;
-  }
-  IChannelActivity* Activity(int) const override { return holder; }
-  void StopActivity(int) override { std::exchange(holder, nullptr)->StopActivity(); }
+  bool TakeActivity(int, IChannelActivity&) override { return ++taken > 0; }
+  void ReleaseActivity(int, const IChannelActivity&) override { --taken; }
+  IChannelActivity* Activity(int) const override { return nullptr; }
+  void StopActivity(int) override {}
 
   bool open = true;
   int room = 4096;
   int discards = 0;
-  IChannelActivity* holder = nullptr;
+  int taken = 0;
 };
 
+// The engine on channel 0 of the fakes; `sent` holds when each
+// transmission started.
 struct AutoXmit {
   explicit AutoXmit(int interval) {
     conf.MiscInt.AutoXmitInterval = static_cast<std::uint16_t>(interval);
@@ -64,122 +58,73 @@ struct AutoXmit {
   FakeChannel channel;
   test::FakeMessageService messages;
   FakeClock* clock = new FakeClock;
-  std::vector<std::int64_t> sent;  // when each transmission started
-  std::function<void()> onSend;
+  std::vector<std::int64_t> sent;
+  std::function<void()> onSend = [] {};
   int ended = 0;
-  TAutoTransmitter engine{conf,
-                          channel,
-                          channel,
-                          messages,
-                          [this] {
-                            sent.push_back(clock->now);
-                            if (onSend)
-                              onSend();
-                          },
-                          std::unique_ptr<IAutoXmitClock>(clock)};
+  std::function<void()> send = [this] {
+    sent.push_back(clock->now);
+    onSend();
+  };
+  TAutoTransmitter engine{conf,     channel, channel,
+                          messages, send,    std::unique_ptr<FakeClock>(clock)};
 };
 
-// Starts are planned an interval apart from the start of the first, 100 ms
-// after Start: a late tick keeps the plan, one later than a whole interval
-// starts it afresh, and ticks while the port is closed send nothing but keep
-// the pace.
-TEST(AutoTransmitter, StartsFollowThePlanWhateverTheTicksLateness) {
-  const struct {
-    int interval;
-    std::vector<std::int64_t> late;
-    std::vector<bool> open;
-    std::vector<std::int64_t> sent;
-  } cases[] = {
-      {100, {0, 7, 3, 0}, {}, {1100, 1207, 1303, 1400}},
-      {100, {0, 130, 0, 0}, {}, {1100, 1330, 1430, 1530}},
-      {0, {2, 9, 0, 0}, {}, {1102, 1119, 1120, 1130}},
-      {50, {0, 0, 0, 4}, {true, false, false, true}, {1100, 1254}},
-  };
-  for (const auto& c : cases) {
-    AutoXmit x(c.interval);
-    ASSERT_TRUE(x.engine.Start(0));
-    for (std::size_t i = 0; i < c.late.size(); ++i) {
-      x.channel.open = c.open.empty() || c.open[i];
-      ASSERT_TRUE(x.clock->FireLate(c.late[i]));
-    }
-    EXPECT_EQ(x.sent, c.sent) << "interval " << c.interval;
-    EXPECT_TRUE(x.engine.Running() && x.messages.shown.empty());
-  }
-}
-
-// Each ending stops the timer, frees the slot, tells the check mark through
-// Ended and says why.
-TEST(AutoTransmitter, EndsWithItsMessageOnAChangedStringAFullBufferOrASlowTransmission) {
-  const QString took = QStringLiteral(
+// Starts are planned an interval apart from the first, 100 ms after Start:
+// a late tick keeps the plan, one later than a whole interval starts it
+// afresh, a closed port sends nothing but keeps the pace. Each ending stops
+// the timer, frees the slot, clears the check mark through Ended and says why.
+TEST(AutoTransmitter, KeepsThePlannedStartsUntilOneOfItsEndings) {
+  const QString changed =
+      "The current string selection has been\nchanged while transmitting.\n"
+      "Auto transmission has been turned off.";
+  const QString overflow =
+      "The transmission buffer has overflowed.\nIncrease the delay between string "
+      "transmissions or increase the baudrate\nAuto transmission has been turned off.";
+  const QString took =
       "The transmission took %1 mS, which is longer than the AutoTransmitt interval of %2 mS.\n\n"
       "This might be caused by incorrect timing parameters or \nby user intervention that "
-      "temporarily inhibits transmission.\n\nAuto transmission has been turned off.");
+      "temporarily inhibits transmission.\n\nAuto transmission has been turned off.";
   const struct {
     int interval, room, sendMs;
-    bool changeString;
-    std::size_t sent;
-    int discards;
-    Kind kind;
-    QString text;
+    bool change;
+    std::vector<std::int64_t> late;
+    std::vector<int> open;
+    std::vector<std::int64_t> sent;
+    QString message;
   } cases[] = {
-      {100, 4096, 0, true, 1, 0, Kind::Information,
-       "The current string selection has been\nchanged while transmitting.\n"
-       "Auto transmission has been turned off."},
-      {100, 300, 0, false, 0, 1, Kind::Error,
-       "The transmission buffer has overflowed.\nIncrease the delay between string "
-       "transmissions or increase the baudrate\nAuto transmission has been turned off."},
-      {100, 4096, 101, false, 1, 0, Kind::Error, took.arg(101).arg(100)},
-      {0, 4096, 11, false, 1, 0, Kind::Error, took.arg(11).arg(10)},
+      {100, 4096, 0, false, {0, 7, 3, 0}, {}, {1100, 1207, 1303, 1400}, {}},
+      {100, 4096, 0, false, {0, 130, 0, 0}, {}, {1100, 1330, 1430, 1530}, {}},
+      {50, 4096, 0, false, {0, 0, 0, 4}, {1, 0, 0, 1}, {1100, 1254}, {}},
+      {20, 301, 20, false, {0, 0, 0}, {}, {1100, 1120, 1140}, {}},  // at the limits
+      {100, 4096, 0, true, {0, 0}, {}, {1100}, changed},
+      {100, 300, 0, false, {0}, {}, {}, overflow},
+      {100, 4096, 101, false, {0}, {}, {1100}, took.arg(101).arg(100)},
+      {0, 4096, 11, false, {0}, {}, {1100}, took.arg(11).arg(10)},
   };
   for (const auto& c : cases) {
     AutoXmit x(c.interval);
     x.channel.room = c.room;
     x.onSend = [&] {
       x.clock->now += c.sendMs;
-      x.conf.Strngs.CurrentNr = c.changeString ? 5 : 0;
+      x.conf.Strngs.CurrentNr = c.change ? 5 : 0;
     };
     ASSERT_TRUE(x.engine.Start(0));
-    while (x.clock->FireLate()) {
+    for (std::size_t i = 0; i < c.late.size(); ++i) {
+      x.channel.open = c.open.empty() || c.open[i] != 0;
+      x.clock->FireLate(c.late[i]);
     }
-    EXPECT_EQ(x.sent.size(), c.sent) << c.text.toStdString();
-    EXPECT_EQ(x.channel.discards, c.discards) << c.text.toStdString();
-    ASSERT_EQ(x.messages.shown.size(), 1u);
-    EXPECT_EQ(x.messages.shown[0].kind, c.kind);
-    EXPECT_EQ(x.messages.shown[0].text, c.text);
-    EXPECT_TRUE(x.ended == 1 && !x.engine.Running() && x.channel.holder == nullptr);
+    const bool ends = !c.message.isEmpty();
+    SCOPED_TRACE(c.message.isEmpty() ? std::to_string(c.interval) : c.message.toStdString());
+    EXPECT_EQ(x.sent, c.sent);
+    EXPECT_EQ(x.messages.Texts(), ends ? std::vector<QString>{c.message} : std::vector<QString>{});
+    if (ends) {
+      EXPECT_EQ(x.messages.shown.at(0).kind,
+                c.message == changed ? Kind::Information : Kind::Error);
+    }
+    EXPECT_EQ(x.channel.discards, c.message == overflow ? 1 : 0);
+    EXPECT_EQ(x.ended, ends ? 1 : 0);
+    EXPECT_EQ(x.engine.Running() && x.clock->due && x.channel.taken == 1, !ends);
   }
-}
-
-// Room just above the limit and a transmission of exactly the interval go on.
-TEST(AutoTransmitter, GoesOnAtTheLimits) {
-  AutoXmit x(20);
-  x.channel.room = 301;
-  x.onSend = [&] { x.clock->now += 20; };
-  ASSERT_TRUE(x.engine.Start(0));
-  for (int i = 0; i < 3; ++i)
-    ASSERT_TRUE(x.clock->FireLate());
-  EXPECT_EQ(x.sent, std::vector<std::int64_t>({1100, 1120, 1140}));
-  EXPECT_TRUE(x.engine.Running() && x.messages.shown.empty());
-}
-
-// Another activity on channel 1 refuses the start; the slot's owner stops a
-// running one quietly.
-TEST(AutoTransmitter, SharesChannelOneWithNoOtherActivity) {
-  AutoXmit x(100);
-  AutoXmit other(100);
-  x.channel.holder = &other.engine;
-  EXPECT_FALSE(x.engine.Start(0));
-  EXPECT_FALSE(x.engine.Running() || x.clock->due);
-  ASSERT_EQ(x.messages.Texts().size(), 1u);
-  EXPECT_TRUE(x.messages.Texts()[0].contains("busy with a script or a file transmission"));
-
-  x.channel.holder = nullptr;
-  ASSERT_TRUE(x.engine.Start(0));
-  ASSERT_EQ(x.channel.holder, &x.engine);
-  x.channel.StopActivity(0);
-  EXPECT_FALSE(x.engine.Running() || x.clock->FireLate());
-  EXPECT_EQ(x.ended, 1);
-  EXPECT_EQ(x.messages.shown.size(), 1u);
 }
 
 }  // namespace
