@@ -6,6 +6,7 @@
 
 #include "app/ui/CommandParts.h"
 #include "strings/LibraryFile.h"
+#include "strings/ui/XmitFileDlg.h"
 
 namespace klv {
 
@@ -46,7 +47,7 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
   StringsExport = NewMenuItem(this, "StringsExport", QStringLiteral("E&xport"));
   StringsImport = NewMenuItem(this, "StringsImport", QStringLiteral("I&mport"));
   ClearALLstrings1 = NewMenuItem(this, "ClearALLstrings1", QStringLiteral("&Clear ALL strings"));
-  TransmittFile1 = Later(NewMenuItem(this, "TransmittFile1", QStringLiteral("&Transmit File")));
+  TransmittFile1 = NewMenuItem(this, "TransmittFile1", QStringLiteral("&Transmit File"));
   Transmitta250mSBreak1 = NewMenuItem(this, "Transmitta250mSBreak1",
                                       QStringLiteral("Transmitt a 250mS &Break On Channel 1"),
                                       QKeySequence(Qt::CTRL | Qt::Key_K));
@@ -73,6 +74,7 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
   connect(StringsImport, &QAction::triggered, this, &TStringCommands::ImportClick);
   connect(ClearALLstrings1, &QAction::triggered, this, &TStringCommands::ClearAllClick);
   connect(Transmitta250mSBreak1, &QAction::triggered, this, &TStringCommands::BreakClick);
+  connect(TransmittFile1, &QAction::triggered, this, &TStringCommands::TransmitFileClick);
   UpdateTransmitButtons();
 }
 
@@ -102,6 +104,7 @@ void TStringCommands::UpdateTransmitButtons() {
   BtnTransmitt_1->setEnabled(channels_.ChannelAvailable(0));
   BtnTransmitt_2->setEnabled(channels_.ChannelAvailable(1));
   StringsTransmitt->setEnabled(BtnTransmitt_1->isEnabled());
+  TransmittFile1->setEnabled(BtnTransmitt_1->isEnabled() || BtnTransmitt_2->isEnabled());
   // Auto-transmission switched on by a record while channel 1 is closed
   // can still be switched off.
   StringsAutoTransmitt->setEnabled(BtnTransmitt_1->isEnabled() ||
@@ -119,6 +122,12 @@ void TStringCommands::BreakClick() {
     return;
   }
   channels_.PrimaryPort.HoldBreak(5);
+}
+
+void TStringCommands::TransmitFileClick() {
+  TXmitFileDlg dialog(conf_.FileXmission, channels_, channels_, messages_, TComPort::OutSize,
+                      window_);
+  dialog.exec();
 }
 
 // ---- auto-transmission -----------------------------------------------------

@@ -35,6 +35,8 @@ class TStringCommands : public QObject {
   void ShowGlobalSyntax();
   // A break of 5 ticks on channel 1.
   void BreakClick();
+  // The file transmission dialog, modal; it remembers the file name on OK.
+  void TransmitFileClick();
 
   // Inverts the "AutoTransmit" check mark: on, the current string is sent
   // every AutoXmitInterval ms on channel 1; off, what is not yet sent there
