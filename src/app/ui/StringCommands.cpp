@@ -6,6 +6,7 @@
 
 #include "app/ui/CommandParts.h"
 #include "strings/LibraryFile.h"
+#include "strings/ui/ScriptDlg.h"
 #include "strings/ui/XmitFileDlg.h"
 
 namespace klv {
@@ -29,9 +30,8 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
       NewMenuItem(this, "StringsAutoTransmitt", QStringLiteral("&AutoTransmit"), Qt::Key_F7,
                   QStringLiteral("Transmitt current string repeatedly"));
   StringsAutoTransmitt->setCheckable(true);
-  // The script dialog comes later.
-  StringsScriptTransmission = Later(NewMenuItem(
-      this, "StringsScriptTransmission", QStringLiteral("&Script Transmission"), Qt::Key_F9));
+  StringsScriptTransmission = NewMenuItem(this, "StringsScriptTransmission",
+                                          QStringLiteral("&Script Transmission"), Qt::Key_F9);
   const char* const names[] = {"StrSyntaxSelNone", "StrSyntaxSelDisplayMode",
                                "StrSyntaxSelProtocol"};
   const char* const captions[] = {"&None", "&Display Mode", "&Protocol"};
@@ -59,6 +59,19 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
   autoTransmitter_ = new TAutoTransmitter(
       conf, channels, channels, messages,
       [this] { transmitter_.TransmitCurrentString(TAutoTransmitter::kChannel); }, nullptr, this);
+  // Scripts run from the transmit commands and from auto-transmission, on
+  // the latter's activity slot; a failed or stopped script turns it off.
+  scriptDlg_ = new TScriptStringTransmissionDlg(transmitter_, channels, channels, messages, window);
+  transmitter_.SetScriptRunner(scriptDlg_);
+  scriptDlg_->Engine().SetHostActivity(autoTransmitter_);
+  scriptDlg_->Engine().TurnAutoTransmitOff = [this] {
+    if (!StringsAutoTransmitt->isChecked())
+      return false;
+    AutoTransmitClick();
+    return true;
+  };
+  connect(StringsScriptTransmission, &QAction::triggered, this,
+          [this] { scriptDlg_->RunScript(conf_.Strngs, 0, false, false); });
   ChooseExportFile = [this] { return ChooseLibraryFile(true); };
   ChooseImportFile = [this] { return ChooseLibraryFile(false); };
 
@@ -104,6 +117,8 @@ void TStringCommands::UpdateTransmitButtons() {
   BtnTransmitt_1->setEnabled(channels_.ChannelAvailable(0));
   BtnTransmitt_2->setEnabled(channels_.ChannelAvailable(1));
   StringsTransmitt->setEnabled(BtnTransmitt_1->isEnabled());
+  StringsScriptTransmission->setEnabled(BtnTransmitt_1->isEnabled() || BtnTransmitt_2->isEnabled());
+  scriptDlg_->RefreshControls();
   TransmittFile1->setEnabled(BtnTransmitt_1->isEnabled() || BtnTransmitt_2->isEnabled());
   // Auto-transmission switched on by a record while channel 1 is closed
   // can still be switched off.

@@ -19,6 +19,8 @@ class QToolButton;
 
 namespace klv {
 
+class TScriptStringTransmissionDlg;
+
 class TStringCommands : public QObject {
   Q_OBJECT
 
@@ -51,6 +53,7 @@ class TStringCommands : public QObject {
 
   TStringTransmitter& Transmitter() { return transmitter_; }
   TAutoTransmitter& AutoTransmitter() { return *autoTransmitter_; }
+  TScriptStringTransmissionDlg& ScriptDlg() { return *scriptDlg_; }
 
   // The library file to export to and to import from (an existing one);
   // empty when the user cancels. File dialogs, unless replaced.
@@ -86,6 +89,7 @@ class TStringCommands : public QObject {
   QWidget* window_;
   TStringTransmitter transmitter_;
   TAutoTransmitter* autoTransmitter_;
+  TScriptStringTransmissionDlg* scriptDlg_;
 };
 
 }  // namespace klv

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QToolButton>
 #include <cstring>
 
 #include "app/ConfigTestSupport.h"
 #include "app/ui/Klvmain.h"
 #include "serial/PtyFixture.h"
+#include "strings/ui/ScriptDlg.h"
 #include "support/EventLoop.h"
 #include "support/FakeMessageService.h"
 
@@ -147,6 +150,32 @@ TEST_F(StringCommands, LibraryCommandsAskFirst) {
   EXPECT_EQ(messages_.Texts(),
             std::vector<QString>({exporting, exporting, importing, importing, clear, clear, sure,
                                   clear, sure, "All library strings have been cleared"}));
+}
+
+// A script string run by the transmit button sends its strings in order and
+// the dialog closes when it ends; one that fails under auto-transmission
+// turns it off and stays open; F9 shows the dialog without starting.
+TEST_F(StringCommands, ScriptsRunFromTheTransmitCommands) {
+  Start(1);
+  Conf().Strngs.Strings[0].Str.assign("A");
+  Conf().Strngs.Strings[1].Str.assign("B");
+  Conf().Strngs.Strings[3].Str.assign("X1WX2X1S");
+  Conf().Strngs.Strings[3].Syntax = static_cast<std::uint8_t>(TStringSyntax::Script);
+  TScriptStringTransmissionDlg& dialog = Commands().ScriptDlg();
+  TScriptEngine& engine = dialog.Engine();
+  Commands().BtnTransmitt_1->click();
+  EXPECT_EQ(Received(0, 3), "ABA");
+  ASSERT_TRUE(RunUntil([&] { return !dialog.isVisible(); }));
+  EXPECT_TRUE(dialog.MemoLog->toPlainText().endsWith("End of script"));
+  Conf().Strngs.Strings[3].Str.assign("X0");
+  Commands().AutoTransmitClick();
+  ASSERT_TRUE(RunUntil([&] { return !Commands().StringsAutoTransmitt->isChecked(); }));
+  EXPECT_TRUE(dialog.isVisible() && !engine.Running() && engine.Failed());
+  EXPECT_EQ(messages_.Texts().back(), "Automatic string transmission has been turned off");
+  dialog.hide();
+  Commands().StringsScriptTransmission->trigger();
+  EXPECT_TRUE(dialog.isVisible() && !engine.Running());
+  EXPECT_EQ(dialog.pnlSelectedScriptString->text(), "004:");
 }
 
 }  // namespace
