@@ -19,16 +19,15 @@
 #include <chrono>
 #include <thread>
 
-#include "app/ui/Klvmain.h"
-#include "serial/PtyFixture.h"
+#include "PtyWindowBench.h"
 #include "sim/FloodStream.h"
-#include "support/EventLoop.h"
-#include "support/FakeMessageService.h"
 
 namespace klv {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Arrivals;
+using bench::Clock;
+using bench::RunEventLoopFor;
 
 constexpr std::string_view kRepetition = "<0123456789 auto-transmission #>";
 static_assert(kRepetition.size() == 32);
@@ -36,12 +35,6 @@ static_assert(kRepetition.size() == 32);
 double Seconds() {
   const double seconds = qgetenv("KLV_AUTOXMIT_SECONDS").toDouble();
   return seconds > 0 ? seconds : 10.0;
-}
-
-void RunEventLoopFor(int milliseconds) {
-  QEventLoop loop;
-  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-  loop.exec();
 }
 
 // Writes a seeded stream into a pty master at 1 MB/s in 10 ms steps, on a
@@ -85,43 +78,6 @@ class PacedFlood {
   std::thread thread_;
 };
 
-// Reads a pty master as bytes come and keeps each piece with its time.
-class Arrivals {
- public:
-  struct Piece {
-    Clock::time_point at;
-    std::vector<std::uint8_t> bytes;
-  };
-  explicit Arrivals(int fd) : fd_(fd) {
-    thread_ = std::thread([this] { Run(); });
-  }
-  // Stops reading and returns what came.
-  std::vector<Piece> Stop() {
-    stop_ = true;
-    thread_.join();
-    return std::move(pieces_);
-  }
-
- private:
-  void Run() {
-    std::uint8_t buffer[4096];
-    while (!stop_) {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0)
-        continue;
-      const auto at = Clock::now();
-      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-      if (n > 0)
-        pieces_.push_back({at, std::vector<std::uint8_t>(buffer, buffer + n)});
-    }
-  }
-
-  int fd_;
-  std::atomic<bool> stop_{false};
-  std::vector<Piece> pieces_;
-  std::thread thread_;
-};
-
 struct Repetitions {
   std::vector<Clock::time_point> wholeStarts;
   int broken = 0;
@@ -157,27 +113,14 @@ Repetitions Split(const std::vector<Arrivals::Piece>& pieces) {
 void BM_AutoTransmitUnderFlood(benchmark::State& state) {
   const int interval = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    QTemporaryDir dir;
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(dir.path());  // no Config.klv: defaults on the two ports
-    test::Pty pty[2];
-    test::TestPorts ports;
-    test::DefaultProviderGuard guard(&ports.Provider());
-    ports.Link(1, pty[0].Slave());
-    ports.Link(2, pty[1].Slave());
-    test::FakeMessageService messages;
-    TAppFormSetup setup;
-    setup.Messages = &messages;
-    setup.AttachStdio = false;
-    auto form = std::make_unique<TKLVAppForm>(setup);
-    form->resize(900, 700);
-    form->show();
-    test::RunUntil([&] { return form->Started(); });
-    if (!messages.shown.empty() || !form->Channels().ChannelAvailable(0) ||
-        !form->Channels().ChannelAvailable(1)) {
+    bench::PtyWindow window;
+    if (!window.Ready()) {
       state.SkipWithError("the two pseudo-terminals could not be opened");
       return;
     }
+    auto& form = window.form;
+    auto& pty = window.pty;
+    auto& messages = window.messages;
     form->DisplayCommands().SetDisplayMode(TDisplayMode::HexAscii);
     TConf& conf = form->Conf();
     conf.Strngs.Strings[0].Str.assign(kRepetition);
@@ -200,8 +143,6 @@ void BM_AutoTransmitUnderFlood(benchmark::State& state) {
       floodRate = static_cast<double>(flood.Written()) /
                   std::chrono::duration<double, std::micro>(Clock::now() - floodStart).count();
     }
-    form.reset();
-    QDir::setCurrent(previous);
     if (!messages.shown.empty()) {
       const std::string why = "auto-transmission ended: " + messages.Texts().front().toStdString();
       state.SkipWithError(why.c_str());
