@@ -20,13 +20,13 @@
 #include <thread>
 
 #include "PtyWindowBench.h"
-#include "sim/FloodStream.h"
 
 namespace klv {
 namespace {
 
 using bench::Arrivals;
 using bench::Clock;
+using bench::PacedFlood;
 using bench::RunEventLoopFor;
 
 constexpr std::string_view kRepetition = "<0123456789 auto-transmission #>";
@@ -36,47 +36,6 @@ double Seconds() {
   const double seconds = qgetenv("KLV_AUTOXMIT_SECONDS").toDouble();
   return seconds > 0 ? seconds : 10.0;
 }
-
-// Writes a seeded stream into a pty master at 1 MB/s in 10 ms steps, on a
-// plan of its own so that a late step is made up by the next.
-class PacedFlood {
- public:
-  explicit PacedFlood(int fd) : fd_(fd) {
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~PacedFlood() {
-    stop_ = true;
-    thread_.join();
-  }
-  std::size_t Written() const { return written_; }
-
- private:
-  void Run() {
-    sim::TFloodStream stream(7, sim::TByteSet::All);
-    std::vector<std::uint8_t> step(10000);
-    auto next = Clock::now();
-    while (!stop_) {
-      stream.Fill(step.data(), step.size());
-      for (std::size_t at = 0; at < step.size() && !stop_;) {
-        const ssize_t n = ::write(fd_, step.data() + at, step.size() - at);
-        if (n > 0) {
-          at += static_cast<std::size_t>(n);
-          written_ += static_cast<std::size_t>(n);
-        } else {
-          pollfd p{fd_, POLLOUT, 0};
-          ::poll(&p, 1, 5);
-        }
-      }
-      next += std::chrono::milliseconds(10);
-      std::this_thread::sleep_until(next);
-    }
-  }
-
-  int fd_;
-  std::atomic<bool> stop_{false};
-  std::atomic<std::size_t> written_{0};
-  std::thread thread_;
-};
 
 struct Repetitions {
   std::vector<Clock::time_point> wholeStarts;

@@ -1,7 +1,8 @@
 // What the benchmarks of the window on pseudo-terminals share: the window
 // (offscreen) on COM1 and COM2 linked to ptys, with no Config.klv so that
 // the defaults apply, an event loop run for a while, and a thread that
-// stamps every piece arriving at a pty master.
+// stamps every piece arriving at a pty master, and a 1 MB/s flood for the
+// other channel.
 #pragma once
 
 #include <poll.h>
@@ -19,6 +20,7 @@
 
 #include "app/ui/Klvmain.h"
 #include "serial/PtyFixture.h"
+#include "sim/FloodStream.h"
 #include "support/EventLoop.h"
 #include "support/FakeMessageService.h"
 
@@ -99,6 +101,47 @@ class Arrivals {
   int fd_;
   std::atomic<bool> stop_{false};
   std::vector<Piece> pieces_;
+  std::thread thread_;
+};
+
+// Writes a seeded stream into a pty master at 1 MB/s in 10 ms steps, on a
+// plan of its own so that a late step is made up by the next.
+class PacedFlood {
+ public:
+  explicit PacedFlood(int fd) : fd_(fd) {
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~PacedFlood() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::size_t Written() const { return written_; }
+
+ private:
+  void Run() {
+    sim::TFloodStream stream(7, sim::TByteSet::All);
+    std::vector<std::uint8_t> step(10000);
+    auto next = Clock::now();
+    while (!stop_) {
+      stream.Fill(step.data(), step.size());
+      for (std::size_t at = 0; at < step.size() && !stop_;) {
+        const ssize_t n = ::write(fd_, step.data() + at, step.size() - at);
+        if (n > 0) {
+          at += static_cast<std::size_t>(n);
+          written_ += static_cast<std::size_t>(n);
+        } else {
+          pollfd p{fd_, POLLOUT, 0};
+          ::poll(&p, 1, 5);
+        }
+      }
+      next += std::chrono::milliseconds(10);
+      std::this_thread::sleep_until(next);
+    }
+  }
+
+  int fd_;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::size_t> written_{0};
   std::thread thread_;
 };
 
