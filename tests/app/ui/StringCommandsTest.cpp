@@ -154,7 +154,8 @@ TEST_F(StringCommands, LibraryCommandsAskFirst) {
 
 // A script string run by the transmit button sends its strings in order and
 // the dialog closes when it ends; one that fails under auto-transmission
-// turns it off and stays open; F9 shows the dialog without starting.
+// turns it off and stays open; F9 shows the dialog without starting, and
+// the dialog cannot be closed while its script runs.
 TEST_F(StringCommands, ScriptsRunFromTheTransmitCommands) {
   Start(1);
   Conf().Strngs.Strings[0].Str.assign("A");
@@ -176,6 +177,17 @@ TEST_F(StringCommands, ScriptsRunFromTheTransmitCommands) {
   Commands().StringsScriptTransmission->trigger();
   EXPECT_TRUE(dialog.isVisible() && !engine.Running());
   EXPECT_EQ(dialog.pnlSelectedScriptString->text(), "004:");
+  // Close is refused while a script waits for CTS; Stop ends the wait.
+  Conf().Strngs.Strings[3].Str.assign("C");
+  Commands().StringsScriptTransmission->trigger();
+  dialog.BtnTransmitt_1->click();
+  ASSERT_TRUE(RunUntil([&] { return engine.Running(); }));
+  dialog.close();
+  EXPECT_EQ(messages_.Texts().back(),
+            "You must stop the script execution before closing the form.");
+  dialog.BitBtnStop->click();
+  EXPECT_TRUE(dialog.isVisible() && !engine.Running() && dialog.BitBtnClose->isEnabled());
+  EXPECT_TRUE(dialog.MemoLog->toPlainText().endsWith("Script transmission aborted by user"));
 }
 
 }  // namespace
