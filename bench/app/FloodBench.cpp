@@ -483,12 +483,3 @@ BENCHMARK(BM_IdleWithBothPortsOpen)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace klv
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

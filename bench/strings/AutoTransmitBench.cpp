@@ -146,12 +146,3 @@ BENCHMARK(BM_AutoTransmitUnderFlood)
 
 }  // namespace
 }  // namespace klv
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -1,8 +1,6 @@
 #include "app/Config.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +9,7 @@
 #include <cstring>
 
 #include "common/Cp1252.h"
+#include "common/RegularFile.h"
 #include "common/ReplaceFile.h"
 #include "conf/ConfDefaults.h"
 
@@ -26,34 +25,6 @@ std::string ReadPascal(std::span<const std::uint8_t> image, std::size_t offset, 
 
 QString ToText(std::string_view bytes) {
   return Cp1252ToQString(bytes);
-}
-
-QString SystemReason(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Why the entry at `path` cannot be read as a configuration file, or empty
-// when it is a regular file (directly or through links). Only looks: opening
-// a FIFO would block, opening a serial device would raise its lines.
-QString FileProblem(const QString& path) {
-  const QByteArray name = QFile::encodeName(path);
-  struct stat entry {};
-  if (::stat(name.constData(), &entry) != 0) {
-    const int error = errno;
-    if (error != ENOENT)
-      return "it cannot be reached: " + SystemReason(error);
-    if (::lstat(name.constData(), &entry) == 0 && S_ISLNK(entry.st_mode))
-      return QString("it is a link to %1, which does not exist")
-          .arg(QFileInfo(path).symLinkTarget());
-    return QStringLiteral("it does not exist");
-  }
-  if (S_ISREG(entry.st_mode))
-    return {};
-  if (S_ISDIR(entry.st_mode))
-    return QStringLiteral("it is a directory");
-  if (S_ISFIFO(entry.st_mode))
-    return QStringLiteral("it is a named pipe (FIFO)");
-  return QStringLiteral("it is not a regular file");
 }
 
 }  // namespace
@@ -118,39 +89,22 @@ void TConfigFile::SetDefaults() {
 
 bool TConfigFile::LoadConfig() {
   const QString name = fileName_;
-  QString problem = FileProblem(name);
-  int fd = -1;
-  if (problem.isEmpty()) {
-    // Without blocking, and looked at again once open: the entry may have
-    // been replaced by a FIFO or a device in between.
-    fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    struct stat opened {};
-    if (fd < 0) {
-      problem = SystemReason(errno);
-    } else if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-      problem = QStringLiteral("it is not a regular file");
-      ::close(fd);
-    }
-  }
-  QFile file;
-  if (problem.isEmpty() && !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-    problem = file.errorString();
+  // One byte more than a record tells a longer file apart without reading it whole.
+  QByteArray bytes(static_cast<qsizetype>(kConfSize) + 1, Qt::Uninitialized);
+  std::size_t count = 0;
+  const QString problem = ReadFileHead(
+      name, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), kConfSize + 1), count);
   if (!problem.isEmpty()) {
     ReportFailedLoad(QString("Cannot open the configuration file %1: %2.")
                          .arg(QFileInfo(name).absoluteFilePath(), problem),
                      false);
     return false;
   }
-  // One byte more than a record tells a longer file apart without reading it whole.
-  const QByteArray bytes = file.read(static_cast<qint64>(kConfSize) + 1);
-  const bool readFailed = file.error() != QFileDevice::NoError;
-  file.close();
+  bytes.truncate(static_cast<qsizetype>(count));
 
-  TConfigImageCheck check;
-  if (!readFailed) {
-    check = CheckConfigImage({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                              static_cast<std::size_t>(bytes.size())});
-  }
+  const TConfigImageCheck check =
+      CheckConfigImage({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                        static_cast<std::size_t>(bytes.size())});
   if (check.Outcome != TConfigCheck::Ok) {
     ReportFailedLoad(ConfigCheckMessage(name, check), true);
     return false;
@@ -217,7 +171,7 @@ void TConfigFile::LoadStartupConfig(const QStringList& parameters) {
       messages_.Confirmation(ConfigText::IllegalParameter, TMsgButton::Ok);
       return;
     }
-    if (const QString problem = FileProblem(name); !problem.isEmpty()) {
+    if (const QString problem = RegularFileProblem(name); !problem.isEmpty()) {
       messages_.Confirmation(
           QString("Cannot open the configuration file %1 named on the command line: %2. %3")
               .arg(QFileInfo(name).absoluteFilePath(), problem, ConfigText::ResetQuestion),
