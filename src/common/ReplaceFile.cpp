@@ -10,14 +10,12 @@
 #include <cstring>
 
 namespace klv {
-namespace {
 
-// Writes all of `data` to `fd`; false with errno set when that fails.
-bool WriteAllTo(int fd, const QByteArray& data) {
+bool WriteAllAt(int fd, QByteArrayView data, off_t offset) {
   qsizetype done = 0;
   while (done < data.size()) {
-    const ssize_t written =
-        ::write(fd, data.constData() + done, static_cast<std::size_t>(data.size() - done));
+    const ssize_t written = ::pwrite(fd, data.data() + done,
+                                     static_cast<std::size_t>(data.size() - done), offset + done);
     if (written < 0 && errno == EINTR)
       continue;
     if (written <= 0) {
@@ -29,8 +27,6 @@ bool WriteAllTo(int fd, const QByteArray& data) {
   }
   return true;
 }
-
-}  // namespace
 
 // QSaveFile is not used: in Qt 6.4 it can report success after a write
 // failed, and after a failed commit its error text is "Unknown error".
@@ -63,7 +59,7 @@ bool ReplaceFile(const QString& path, const QByteArray& data, QString* reason) {
     *reason = QString::fromLocal8Bit(std::strerror(errno));
     return false;
   }
-  bool written = WriteAllTo(fd, data) && ::fsync(fd) == 0;
+  bool written = WriteAllAt(fd, data, 0) && ::fsync(fd) == 0;
   int error = errno;
   if (::close(fd) != 0 && written) {
     written = false;

@@ -2,7 +2,9 @@
 // it was.
 #pragma once
 
+#include <sys/types.h>
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace klv {
@@ -13,5 +15,9 @@ namespace klv {
 // it as it was and no temporary file behind. On failure `reason` holds the
 // system's reason ("No space left on device", "File too large", ...).
 bool ReplaceFile(const QString& path, const QByteArray& data, QString* reason);
+
+// Writes all of `data` to `fd` at `offset`, however many writes it takes;
+// false with errno set when that fails.
+bool WriteAllAt(int fd, QByteArrayView data, off_t offset);
 
 }  // namespace klv

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/Cp1252.h"
+#include "common/ReplaceFile.h"
 
 namespace klv {
 namespace {
@@ -65,25 +66,6 @@ std::string Cp1252ToUtf8(std::string_view text) {
 
 std::string ToStdString(const QByteArray& bytes) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-// Writes all of `data` to `fd` at `offset`; false with errno set when that
-// fails.
-bool WriteAllAt(int fd, QByteArrayView data, off_t offset) {
-  qsizetype done = 0;
-  while (done < data.size()) {
-    const ssize_t written = ::pwrite(fd, data.data() + done,
-                                     static_cast<std::size_t>(data.size() - done), offset + done);
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0) {
-      if (written == 0)
-        errno = ENOSPC;
-      return false;
-    }
-    done += written;
-  }
-  return true;
 }
 
 // Reads `size` bytes from `fd` at `offset`; false with errno set when that
