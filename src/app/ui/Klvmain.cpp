@@ -186,8 +186,10 @@ void TKLVAppForm::ConnectParts() {
     UpdateStatusBars();
     KLV_->PlaceCaret();
   });
-  connect(stringCommands_, &TStringCommands::LibraryReplaced, this,
-          &TKLVAppForm::UpdateParameterBar);
+  connect(stringCommands_, &TStringCommands::LibraryReplaced, this, [this] {
+    UpdateParameterBar();
+    KLV_->PlaceCaret();
+  });
   connect(parameterBar_->PanelRunStatus, &QPushButton::clicked, displayCommands_,
           &TDisplayCommands::PauseClick);
   ConnectStatusBar(0);

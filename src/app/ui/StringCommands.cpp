@@ -7,6 +7,7 @@
 #include "app/ui/CommandParts.h"
 #include "strings/LibraryFile.h"
 #include "strings/ui/ScriptDlg.h"
+#include "strings/ui/StringEditDlg.h"
 #include "strings/ui/XmitFileDlg.h"
 
 namespace klv {
@@ -21,9 +22,8 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
       transmitter_(conf, channels) {
   Rearrange1 = Later(NewMenuItem(this, "Rearrange1", QStringLiteral("&Library"), Qt::Key_F2,
                                  QStringLiteral("Copy, move and delete strings")));
-  Edit1 =
-      Later(NewMenuItem(this, "Edit1", QStringLiteral("&Edit"), QKeySequence(Qt::ALT | Qt::Key_F3),
-                        QStringLiteral("Edit string and name")));
+  Edit1 = NewMenuItem(this, "Edit1", QStringLiteral("&Edit"), QKeySequence(Qt::ALT | Qt::Key_F3),
+                      QStringLiteral("Edit string and name"));
   StringsTransmitt = NewMenuItem(this, "StringsTransmitt", QStringLiteral("&Transmit"), Qt::Key_F5,
                                  QStringLiteral("Transmitt current string"));
   StringsAutoTransmitt =
@@ -72,6 +72,9 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
   };
   connect(StringsScriptTransmission, &QAction::triggered, this,
           [this] { scriptDlg_->RunScript(conf_.Strngs, 0, false, false); });
+  editDlg_ = new TString_EditDlg(conf, channels, messages, window);
+  editDlg_->SetScriptRunner(scriptDlg_);
+  connect(Edit1, &QAction::triggered, this, &TStringCommands::EditClick);
   ChooseExportFile = [this] { return ChooseLibraryFile(true); };
   ChooseImportFile = [this] { return ChooseLibraryFile(false); };
 
@@ -225,6 +228,11 @@ void TStringCommands::ClearAllClick() {
   ClearLibrary(conf_.Strngs);
   LibraryLoaded();
   messages_.Information(QStringLiteral("All library strings have been cleared"));
+}
+
+void TStringCommands::EditClick() {
+  editDlg_->exec();
+  emit LibraryReplaced();
 }
 
 void TStringCommands::LibraryLoaded() {

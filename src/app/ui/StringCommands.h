@@ -20,6 +20,7 @@ class QToolButton;
 namespace klv {
 
 class TScriptStringTransmissionDlg;
+class TString_EditDlg;
 
 class TStringCommands : public QObject {
   Q_OBJECT
@@ -50,10 +51,14 @@ class TStringCommands : public QObject {
   void ExportClick();
   void ImportClick();
   void ClearAllClick();
+  // The string editor, modal; OK writes the library back with the shown
+  // string as the current one.
+  void EditClick();
 
   TStringTransmitter& Transmitter() { return transmitter_; }
   TAutoTransmitter& AutoTransmitter() { return *autoTransmitter_; }
   TScriptStringTransmissionDlg& ScriptDlg() { return *scriptDlg_; }
+  TString_EditDlg& EditDlg() { return *editDlg_; }
 
   // The library file to export to and to import from (an existing one);
   // empty when the user cancels. File dialogs, unless replaced.
@@ -75,7 +80,8 @@ class TStringCommands : public QObject {
   QToolButton* BtnTransmitt_2;
 
  signals:
-  // The library was imported or cleared: its current string is another.
+  // The library was imported, cleared or edited: its current string may be
+  // another.
   void LibraryReplaced();
 
  private:
@@ -90,6 +96,7 @@ class TStringCommands : public QObject {
   TStringTransmitter transmitter_;
   TAutoTransmitter* autoTransmitter_;
   TScriptStringTransmissionDlg* scriptDlg_;
+  TString_EditDlg* editDlg_;
 };
 
 }  // namespace klv

@@ -87,6 +87,10 @@ TString_EditDlg::TString_EditDlg(TConf& conf, IChannelServices& channels, IMessa
   TFixedFont font;
   font.Name = QStringLiteral("Fixedsys");
   StrEditor->SetFont(font);
+  // Its copy item stays in the context menu; Ctrl+Shift+C belongs to the
+  // main window's console.
+  StrEditor->CopyAction()->setObjectName(QStringLiteral("StrEditorCopy"));
+  StrEditor->CopyAction()->setShortcut(QKeySequence());
   cbStrNr = NewBox(this, "cbStrNr", "Select string by number");
   for (int i = 1; i <= kLibraryEntries; ++i)
     cbStrNr->addItem(QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0')));

@@ -133,7 +133,7 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
       {"Triggers1", "&Trigger", {}, false},
       {"MenuDisplayPause", "P&ause", Qt::Key_F12, true},
       {"Rearrange1", "&Library", Qt::Key_F2, false},
-      {"Edit1", "&Edit", QKeySequence(Qt::ALT | Qt::Key_F3), false},
+      {"Edit1", "&Edit", QKeySequence(Qt::ALT | Qt::Key_F3), true},
       {"StringsTransmitt", "&Transmit", Qt::Key_F5, false},
       {"StringsAutoTransmitt", "&AutoTransmit", Qt::Key_F7, false},
       {"StringsScriptTransmission", "&Script Transmission", Qt::Key_F9, false},
