@@ -192,6 +192,8 @@ void TKLVAppForm::ConnectParts() {
   });
   connect(parameterBar_->PanelRunStatus, &QPushButton::clicked, displayCommands_,
           &TDisplayCommands::PauseClick);
+  connect(parameterBar_->PanelCurrentString, &QPushButton::clicked, stringCommands_,
+          &TStringCommands::LibraryClick);
   ConnectStatusBar(0);
   ConnectStatusBar(1);
 }

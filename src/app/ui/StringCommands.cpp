@@ -6,6 +6,7 @@
 
 #include "app/ui/CommandParts.h"
 #include "strings/LibraryFile.h"
+#include "strings/ui/ReArrStrings.h"
 #include "strings/ui/ScriptDlg.h"
 #include "strings/ui/StringEditDlg.h"
 #include "strings/ui/XmitFileDlg.h"
@@ -20,8 +21,8 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
       messages_(messages),
       window_(window),
       transmitter_(conf, channels) {
-  Rearrange1 = Later(NewMenuItem(this, "Rearrange1", QStringLiteral("&Library"), Qt::Key_F2,
-                                 QStringLiteral("Copy, move and delete strings")));
+  Rearrange1 = NewMenuItem(this, "Rearrange1", QStringLiteral("&Library"), Qt::Key_F2,
+                           QStringLiteral("Copy, move and delete strings"));
   Edit1 = NewMenuItem(this, "Edit1", QStringLiteral("&Edit"), QKeySequence(Qt::ALT | Qt::Key_F3),
                       QStringLiteral("Edit string and name"));
   StringsTransmitt = NewMenuItem(this, "StringsTransmitt", QStringLiteral("&Transmit"), Qt::Key_F5,
@@ -86,6 +87,7 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
   connect(StringsAutoTransmitt, &QAction::triggered, this, &TStringCommands::SetAutoTransmit);
   connect(autoTransmitter_, &TAutoTransmitter::Ended, StringsAutoTransmitt,
           [this] { StringsAutoTransmitt->setChecked(false); });
+  connect(Rearrange1, &QAction::triggered, this, &TStringCommands::LibraryClick);
   connect(StringsExport, &QAction::triggered, this, &TStringCommands::ExportClick);
   connect(StringsImport, &QAction::triggered, this, &TStringCommands::ImportClick);
   connect(ClearALLstrings1, &QAction::triggered, this, &TStringCommands::ClearAllClick);
@@ -232,6 +234,18 @@ void TStringCommands::ClearAllClick() {
 
 void TStringCommands::EditClick() {
   editDlg_->exec();
+  emit LibraryReplaced();
+}
+
+void TStringCommands::LibraryClick() {
+  TReArrStrings dialog(conf_.Strngs, transmitter_, channels_, messages_, window_);
+  // Modal to the main window only: the script dialog that a script string
+  // transmitted from the grid brings up keeps its Stop button in reach.
+  dialog.setWindowModality(Qt::WindowModal);
+  if (Edit1->isEnabled())
+    dialog.EditString = [this] { Edit1->trigger(); };
+  dialog.AutoTransmit = [this] { AutoTransmitClick(); };
+  dialog.exec();
   emit LibraryReplaced();
 }
 

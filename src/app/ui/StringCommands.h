@@ -51,6 +51,8 @@ class TStringCommands : public QObject {
   void ExportClick();
   void ImportClick();
   void ClearAllClick();
+  // The library dialog, modal; the current string may be another after it.
+  void LibraryClick();
   // The string editor, modal; OK writes the library back with the shown
   // string as the current one.
   void EditClick();

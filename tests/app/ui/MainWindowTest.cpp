@@ -132,7 +132,7 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
       {"SettingsLineParameters", "&Line Parameters", Qt::Key_F10, true},
       {"Triggers1", "&Trigger", {}, false},
       {"MenuDisplayPause", "P&ause", Qt::Key_F12, true},
-      {"Rearrange1", "&Library", Qt::Key_F2, false},
+      {"Rearrange1", "&Library", Qt::Key_F2, true},
       {"Edit1", "&Edit", QKeySequence(Qt::ALT | Qt::Key_F3), true},
       {"StringsTransmitt", "&Transmit", Qt::Key_F5, false},
       {"StringsAutoTransmitt", "&AutoTransmit", Qt::Key_F7, false},
