@@ -70,7 +70,8 @@ struct PascalString {
   void assign(std::string_view text) {
     const std::size_t count = std::min(text.size(), N);
     chars.fill(0);
-    std::memcpy(chars.data(), text.data(), count);
+    if (count > 0)  // an empty view may carry no pointer at all
+      std::memcpy(chars.data(), text.data(), count);
     length = static_cast<std::uint8_t>(count);
   }
 };
