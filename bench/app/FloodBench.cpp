@@ -352,6 +352,19 @@ void BM_FloodHexAsciiBothChannelsRawLog(benchmark::State& state) {
   }
 }
 
+// Whether a text log holds its opening lines, the first `written` bytes of
+// `stream` exactly as sent, and its closing lines.
+template <typename Stream>
+bool LogHoldsExactly(const QByteArray& log, Stream stream, std::size_t written) {
+  const qsizetype start = log.indexOf('\n', log.indexOf(" opened: ")) + 1;
+  QByteArray sent;
+  sent.reserve(static_cast<qsizetype>(written));
+  for (std::size_t i = 0; i < written; ++i)
+    sent.append(static_cast<char>(stream.Next()));
+  return start > 0 && log.mid(start, sent.size()) == sent &&
+         log.mid(start + sent.size()).startsWith("\r\nKLV V3.02  log file ");
+}
+
 void BM_FloodTtyOneChannelTextLog(benchmark::State& state) {
   for (auto _ : state) {
     Analyser analyser;
@@ -367,16 +380,7 @@ void BM_FloodTtyOneChannelTextLog(benchmark::State& state) {
     double cpu = 0;
     const QByteArray log = FloodWithFileLog(analyser, flooders, observer, &cpu);
 
-    // The log holds its opening lines, the text exactly as sent, and its
-    // closing lines.
-    const qsizetype start = log.indexOf('\n', log.indexOf(" opened: ")) + 1;
-    std::string expected;
-    TextStream text(33);
-    for (std::size_t i = 0; i < one.Written(); ++i)
-      expected.push_back(static_cast<char>(text.Next()));
-    const QByteArray sent = QByteArray::fromStdString(expected);
-    if (start <= 0 || log.mid(start, sent.size()) != sent ||
-        !log.mid(start + sent.size()).startsWith("\r\nKLV V3.02  log file ")) {
+    if (!LogHoldsExactly(log, TextStream(33), one.Written())) {
       state.SkipWithError("the text log does not hold exactly the text sent");
       return;
     }
@@ -416,14 +420,7 @@ void BM_FloodTtyNumberedLines(benchmark::State& state) {
     double cpu = 0;
     if (withLog) {
       const QByteArray log = FloodWithFileLog(analyser, flooders, observer, &cpu);
-      const qsizetype start = log.indexOf('\n', log.indexOf(" opened: ")) + 1;
-      std::string expected;
-      NumberedLines text;
-      for (std::size_t i = 0; i < one.Written(); ++i)
-        expected.push_back(static_cast<char>(text.Next()));
-      const QByteArray sent = QByteArray::fromStdString(expected);
-      if (start <= 0 || log.mid(start, sent.size()) != sent ||
-          !log.mid(start + sent.size()).startsWith("\r\nKLV V3.02  log file ")) {
+      if (!LogHoldsExactly(log, NumberedLines(), one.Written())) {
         state.SkipWithError("the text log does not hold exactly the text sent");
         return;
       }
