@@ -254,6 +254,10 @@ void TChannels::OnTriggerAvail(int channel, int count) {
   for (char& byte : bytes)
     byte = static_cast<char>(port.ReadByte());
   order_.AppendBytes(channel, bytes);
+  DrainSoon();
+}
+
+void TChannels::DrainSoon() {
   if (drainPosted_)
     return;
   drainPosted_ = true;
@@ -261,20 +265,27 @@ void TChannels::OnTriggerAvail(int channel, int count) {
       this,
       [this] {
         drainPosted_ = false;
-        order_.Drain();
+        DrainNow();
       },
       Qt::QueuedConnection);
 }
 
-void TChannels::ProcessReceivedBytes(int channel, const QByteArray& bytes) {
-  order_.AppendBytes(channel, bytes);
-  order_.Drain();
+void TChannels::DrainNow() {
+  if (order_.Drain())
+    DrainSoon();  // the rest after the window has had its turn
 }
 
+void TChannels::ProcessReceivedBytes(int channel, const QByteArray& bytes) {
+  order_.AppendBytes(channel, bytes);
+  DrainNow();
+}
+
+// Everything that waits now, but not what answers to it add (a trigger
+// answering its own echo would never end).
 void TChannels::DrainReceived() {
   for (int channel = 0; channel < 2; ++channel)
     Port(channel).DeliverReceived();
-  order_.Drain();
+  order_.Drain(std::max<std::size_t>(1, order_.WaitingBytes()));
 }
 
 bool TChannels::LogsModemChanges(int channel) const {
@@ -308,7 +319,7 @@ void TChannels::ReportModemStatus(int channel) {
 
 void TChannels::ShowModemChange(int channel, const TModemStatusRecord& record) {
   order_.AppendModemChange(channel, record);
-  order_.Drain();
+  DrainNow();
 }
 
 // ---- transmission services ---------------------------------------------------------
@@ -321,10 +332,18 @@ void TChannels::OutputString(int channel, std::string_view bytes) {
   if (!ChannelAvailable(channel) || bytes.empty())
     return;
   emit Transmitting(channel);
+  bool& overflowShown = overflowShown_.at(static_cast<std::size_t>(channel));
   try {
     Port(channel).WriteBytes(bytes);
+    overflowShown = false;
   } catch (const EComPortError& error) {
-    messages_.Error(QStringLiteral("Channel %1: %2").arg(channel + 1).arg(error.message()));
+    // A full output buffer is reported once until a write fits again: a
+    // trigger answering every frame would otherwise stack box upon box.
+    const bool full = error.kind() == EComPortError::Kind::BufferFull;
+    if (!full || !overflowShown) {
+      overflowShown = full;
+      messages_.Error(QStringLiteral("Channel %1: %2").arg(channel + 1).arg(error.message()));
+    }
     return;
   }
   const bool echo = channel == 0 ? conf_.MiscBool.LocalEchoP : conf_.MiscBool.LocalEchoS;

@@ -77,8 +77,9 @@ class TChannels : public QObject,
   // Renders everything received and not yet rendered, also what the ports
   // have read and not yet handed over (before the program exits).
   void DrainReceived();
-  // Whether received bytes or modem-line changes wait to be rendered.
-  bool ReceivedWaiting() const { return !order_.Empty(); }
+  // How many received bytes wait to be rendered; a waiting modem-line
+  // change counts as one.
+  std::size_t ReceivedWaiting() const { return order_.WaitingBytes() + (order_.Empty() ? 0 : 1); }
   void ReportModemStatus(int channel);
   void ShowModemChange(int channel, const TModemStatusRecord& record);
 
@@ -116,6 +117,10 @@ class TChannels : public QObject,
   bool OpenPort(int channel, const LineSettings& wanted);
   void ApplySettings(int channel, const LineSettings& wanted);
   void OnTriggerAvail(int channel, int count);
+  // Drains the receive order now, or from the event loop soon; a drain that
+  // stops at its budget posts the next.
+  void DrainNow();
+  void DrainSoon();
   void OnTriggerModemStatus(int channel);
   void OnPortError(int channel, const QString& message);
   bool LogsModemChanges(int channel) const;
@@ -125,6 +130,7 @@ class TChannels : public QObject,
   IMessageService& messages_;
   TReceiveOrder order_;
   bool drainPosted_ = false;
+  std::array<bool, 2> overflowShown_{};
   std::array<std::uint16_t, 2> modemTriggers_{};
   std::array<QString, 2> lostReason_;
   std::array<QString, 2> openFailure_;

@@ -81,15 +81,25 @@ void TReceiveOrder::AppendModemChange(int channel, const TModemStatusRecord& rec
   waiting_.push_back({channel, true, record, {}});
 }
 
-void TReceiveOrder::Drain() {
+std::size_t TReceiveOrder::WaitingBytes() const {
+  std::size_t bytes = 0;
+  for (const TArrival& arrival : waiting_)
+    bytes += static_cast<std::size_t>(arrival.bytes.size());
+  return bytes;
+}
+
+bool TReceiveOrder::Drain(std::size_t budget) {
   if (draining_)
-    return;
+    return false;
   draining_ = true;
   struct TEndOfDrain {
     bool& draining;
     ~TEndOfDrain() { draining = false; }
   } endOfDrain{draining_};
+  std::size_t handed = 0;
   while (!waiting_.empty()) {
+    if (handed >= budget)
+      return true;
     const TArrival arrival = std::move(waiting_.front());
     waiting_.pop_front();
     if (arrival.modem) {
@@ -100,10 +110,22 @@ void TReceiveOrder::Drain() {
     // have changed the pause or the mode, which are looked at again here.
     std::string_view rest(arrival.bytes.constData(),
                           static_cast<std::size_t>(arrival.bytes.size()));
-    while (!rest.empty())
-      rest.remove_prefix(
-          std::max<std::size_t>(1, dispatcher_.ProcessReceivedBytes(arrival.channel, rest)));
+    while (!rest.empty()) {
+      if (handed >= budget) {
+        // The rest goes back in front of whatever arrived meanwhile.
+        waiting_.push_front({arrival.channel,
+                             false,
+                             {},
+                             QByteArray(rest.data(), static_cast<qsizetype>(rest.size()))});
+        return true;
+      }
+      const std::size_t taken =
+          std::max<std::size_t>(1, dispatcher_.ProcessReceivedBytes(arrival.channel, rest));
+      rest.remove_prefix(taken);
+      handed += taken;
+    }
   }
+  return false;
 }
 
 }  // namespace klv

@@ -57,9 +57,16 @@ class TReceiveOrder {
 
   void AppendBytes(int channel, const QByteArray& bytes);
   void AppendModemChange(int channel, const TModemStatusRecord& record);
-  // Hands on everything waiting. A call made while a drain runs (from
-  // inside rendering) returns at once: the running drain takes the rest.
-  void Drain();
+  // Most bytes one drain hands on before it lets the window run again.
+  static constexpr std::size_t kDrainBudget = 16384;
+
+  // Hands on what is waiting, about `budget` bytes at most, and returns
+  // whether more is waiting (the caller drains again soon). The budget keeps
+  // a trigger that answers its own local echo from holding the window for
+  // good. A call made while a drain runs (from inside rendering) returns
+  // false at once: the running drain takes the rest.
+  bool Drain(std::size_t budget = kDrainBudget);
+  std::size_t WaitingBytes() const;
   bool Draining() const { return draining_; }
   bool Empty() const { return waiting_.empty(); }
 

@@ -102,7 +102,7 @@ TEST_F(ChannelsTest, BytesArrivingDuringAMessageBoxInsideRenderingComeAfterTheRe
   };
   messages_.whileShown = [&] {
     ASSERT_EQ(::write(pty.Master(), "ZZZZ\r\n", 6), 6);
-    ASSERT_TRUE(RunUntil([&] { return channels_.ReceivedWaiting(); }));
+    ASSERT_TRUE(RunUntil([&] { return channels_.ReceivedWaiting() > 0; }));
     QCoreApplication::processEvents();  // the posted drain of the new bytes runs here
   };
   channels_.ProcessReceivedBytes(0, "AAAA\r\nBBBB\r\nCCCC\r\n");
