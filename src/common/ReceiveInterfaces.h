@@ -94,8 +94,12 @@ class IStringTransmitter {
  public:
   virtual ~IStringTransmitter() = default;
   virtual void TransmitLibraryString(int index, int channel) = 0;
-  // Runs library entry `index` as a script on the channel.
+  // Makes library entry `index` the current string and runs it as a script
+  // on the channel.
   virtual void RunLibraryScript(int index, int channel) = 0;
+  // Runs entry `index` as a script from a copy of the library in which it
+  // is current; the live current string stays as it is.
+  virtual void RunLibraryScriptCopy(int index, int channel) = 0;
 };
 
 }  // namespace klv

@@ -90,7 +90,7 @@ void TProtocol_HexTTY::TriggerHook(int channel, std::uint8_t byte, Render render
     const int index = std::min<int>(settings.OnTrigTrLibStrNr, kLibraryEntries - 1);
     if (conf_.Strngs.Strings[static_cast<std::size_t>(index)].Syntax ==
         static_cast<std::uint8_t>(TStringSyntax::Script)) {
-      transmitter_->RunLibraryScript(index, channel);
+      transmitter_->RunLibraryScriptCopy(index, channel);
     } else {
       transmitter_->TransmitLibraryString(index, channel);
     }

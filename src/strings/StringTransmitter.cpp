@@ -38,9 +38,20 @@ void TStringTransmitter::TransmitLibraryString(int index, int channel) {
 void TStringTransmitter::RunLibraryScript(int index, int channel) {
   if (!IsEntry(index))
     return;
+  const bool changed = conf_.Strngs.CurrentNr != index;
   conf_.Strngs.CurrentNr = static_cast<std::uint16_t>(index);
+  if (changed && CurrentChanged)
+    CurrentChanged();
   if (runner_ != nullptr)
     runner_->RunScript(conf_.Strngs, channel, true, true);
+}
+
+void TStringTransmitter::RunLibraryScriptCopy(int index, int channel) {
+  if (!IsEntry(index) || runner_ == nullptr)
+    return;
+  TStrngs copy = conf_.Strngs;
+  copy.CurrentNr = static_cast<std::uint16_t>(index);
+  runner_->RunScript(copy, channel, true, true);
 }
 
 void TStringTransmitter::TransmitCurrentString(int channel) {

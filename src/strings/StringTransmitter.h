@@ -3,6 +3,8 @@
 // appended where the rules place it after the string.
 #pragma once
 
+#include <functional>
+
 #include "common/ReceiveInterfaces.h"
 #include "conf/ConfRecord.h"
 #include "strings/StringLibrary.h"
@@ -31,9 +33,13 @@ class TStringTransmitter : public IStringTransmitter {
   void TransmitLibraryString(int index, int channel) override;
   // Makes entry `index` the current string and runs it as a script.
   void RunLibraryScript(int index, int channel) override;
+  void RunLibraryScriptCopy(int index, int channel) override;
   // The transmit commands: the current string is run when it is a script
   // entry, otherwise transmitted.
   void TransmitCurrentString(int channel);
+
+  // Called when running a library script made another entry current.
+  std::function<void()> CurrentChanged;
 
  private:
   TConf& conf_;

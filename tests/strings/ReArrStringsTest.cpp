@@ -21,6 +21,7 @@ namespace {
 struct NoTransmitter : IStringTransmitter {
   void TransmitLibraryString(int, int) override {}
   void RunLibraryScript(int, int) override {}
+  void RunLibraryScriptCopy(int, int) override {}
 };
 
 TEST(ReArrStrings, DragAndPasteOnlyOntoEmptyCellsAndCancelUndoes) {

@@ -51,6 +51,7 @@ struct Rig : test::QuietServices, IChannelActivitySlots, IStringTransmitter {
     sent += std::to_string(index + 1) + "@" + std::to_string(clock->now) + " ";
   }
   void RunLibraryScript(int, int) override {}
+  void RunLibraryScriptCopy(int, int) override {}
 
   // The log without its (empty) stamps and first two blanks, joined by '|'.
   std::string Log() const {

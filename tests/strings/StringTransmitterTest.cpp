@@ -109,6 +109,9 @@ TEST(StringTransmitterTest, StoredBytesThenTheStoredChecksumOrAScriptRun) {
     transmitter.RunLibraryScript(7, 0);
     EXPECT_EQ(runner.runs.back(), std::tuple(7, 0, true, true));
     EXPECT_EQ(conf.Strngs.CurrentNr, 7);
+    transmitter.RunLibraryScriptCopy(3, 1);  // a trigger's script leaves the current string
+    EXPECT_EQ(runner.runs.back(), std::tuple(3, 1, true, true));
+    EXPECT_EQ(conf.Strngs.CurrentNr, 7);
   }
 }
 

@@ -1,6 +1,5 @@
 #include "strings/ui/ScriptDlg.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QLabel>
@@ -40,7 +39,7 @@ TScriptStringTransmissionDlg::TScriptStringTransmissionDlg(IStringTransmitter& t
                                                            IChannelServices& channels,
                                                            IChannelActivitySlots& activities,
                                                            IMessageService& messages,
-                                                           QWidget* parent)
+                                                           IBeeper& beeper, QWidget* parent)
     : QDialog(parent),
       channels_(channels),
       messages_(messages),
@@ -48,7 +47,7 @@ TScriptStringTransmissionDlg::TScriptStringTransmissionDlg(IStringTransmitter& t
   setObjectName(QStringLiteral("TScriptStringTransmissionDlg"));
   setWindowTitle(QStringLiteral("Script Transmission"));
   setModal(false);
-  engine_->Beep = [] { QApplication::beep(); };
+  engine_->Beep = [&beeper] { beeper.Beep(); };
 
   pnlSelectedScriptString = NewPanel(this, "pnlSelectedScriptString");
   pnlTransmittedString = NewPanel(this, "pnlTransmittedString");

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include "common/Beeper.h"
 #include "strings/ScriptRunner.h"
 #include "strings/StringTransmitter.h"
 
@@ -21,7 +22,7 @@ class TScriptStringTransmissionDlg : public QDialog, public IScriptRunner {
  public:
   TScriptStringTransmissionDlg(IStringTransmitter& transmitter, IChannelServices& channels,
                                IChannelActivitySlots& activities, IMessageService& messages,
-                               QWidget* parent = nullptr);
+                               IBeeper& beeper, QWidget* parent = nullptr);
 
   // Takes a snapshot of `library` (its current entry is the script), shows
   // the dialog and, with startAtOnce, posts the start on `channel`.
