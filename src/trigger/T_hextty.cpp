@@ -109,8 +109,8 @@ bool TTrigHexTTY::ArmedByte(int channel, std::uint8_t byte) {
       buffer.TrigChars.erase(0, 1);
     release = false;
   }
-  if (!strings)
-    KeepNewest(buffer.TrigChars, kMaxHeldBytes);
+  if (!strings)  // only the other channel's state decides: hold what its release will show
+    KeepNewest(buffer.TrigChars, settings.OtherChTrigged ? kMaxHeldBytes : 0);
   // Only the newest PreTrigCount characters before the trigger text can be shown.
   KeepNewest(buffer.PreChars, settings.PreTrigCount.get() + buffer.TrigChars.size());
   return release;

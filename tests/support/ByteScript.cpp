@@ -16,6 +16,8 @@
 #include "protocol/P_ruvo94.h"
 #include "protocol/ProtocolRules.h"
 #include "support/RendererFakes.h"
+#include "trigger/T_hextty.h"
+#include "trigger/T_ruvo94.h"
 
 namespace klv::test {
 namespace {
@@ -100,6 +102,9 @@ struct TFakeTrigger : IHexTTYTrigger, IRuvoTrigger, IStringTransmitter {
   bool OnNoTrigDisplayFrames(int) override { return showOthers; }
   void TransmitLibraryString(int index, int channel) override { Asked("string", index, channel); }
   void RunLibraryScript(int index, int channel) override { Asked("script", index, channel); }
+  void RunLibraryScriptCopy(int index, int channel) override {
+    Asked("script copy", index, channel);
+  }
   void Asked(const std::string& what, int index, int channel) {
     transmitted += (transmitted.empty() ? "" : ", ") + what + " " + std::to_string(index) + " on " +
                    std::to_string(channel + 1);
@@ -107,6 +112,11 @@ struct TFakeTrigger : IHexTTYTrigger, IRuvoTrigger, IStringTransmitter {
 
   std::string fires, pre, trig, post, checked, transmitted;
   bool showOthers = false, showFired = false, newLine = false;
+};
+
+struct TCountingBeeper : IBeeper {
+  void Beep() override { ++beeps; }
+  int beeps = 0;
 };
 
 // A script run line by line: every renderer on one 94 x 60 console model, with
@@ -221,6 +231,19 @@ class TScript {
       entry.Syntax = static_cast<std::uint8_t>(
           Choice({"global", "none", "displaymode", "protocol", "script"}));  // TStringSyntax
       entry.Str.assign(Text());
+    } else if (command == "engines") {
+      hexTty_.SetTrigger(&hexTtyEngine_);
+      hexTty_.SetStringTransmitter(&trigger_);
+      decoder_.SetTrigger(&ruvoEngine_);
+      decoder_.SetStringTransmitter(&trigger_);
+    } else if (command == "trig" || command == "rtrig") {
+      const std::size_t channel = Channel();
+      while (at_ < t_.size()) {
+        if (command == "trig")
+          SetHexTtyField(conf_.Trigger_HexTTY.Channel[channel], Word());
+        else
+          SetRuvoField(conf_.Trigger_Ruvo94.Channel[channel], Word());
+      }
     } else if (command == "answer") {
       const std::size_t channel = Channel();
       THexTTYTrigChannel& hexTty = conf_.Trigger_HexTTY.Channel[channel];
@@ -283,10 +306,93 @@ class TScript {
         piece.assign(1, static_cast<char>(Parse(token, 0, 255, 16)));
       }
       const bool repeated = at_ < t_.size() && t_[at_][0] == '*';
-      for (int n = repeated ? Parse(t_[at_++].substr(1), 0, 10000) : 1; n > 0; --n)
+      for (int n = repeated ? Parse(t_[at_++].substr(1), 0, 1000000) : 1; n > 0; --n)
         text += piece;
     }
     return text;
+  }
+
+  // One "text" or hex byte.
+  std::string Value() {
+    const std::string& token = Word();
+    return token[0] == '"' ? token.substr(1, token.size() - 2)
+                           : std::string(1, static_cast<char>(Parse(token, 0, 255, 16)));
+  }
+  std::uint8_t Choose(std::initializer_list<std::string_view> words) {
+    return static_cast<std::uint8_t>(Choice(words));
+  }
+  bool Flag() { return Number(0, 1) == 1; }
+
+  // FIELD VALUE of a Hex/ASCII-TTY trigger: modes and states by name, flags
+  // 0 or 1, counts in decimal, texts as one "text".
+  void SetHexTtyField(THexTTYTrigChannel& t, const std::string& field) {
+    using T = THexTTYTrigChannel;
+    static const std::map<std::string, Boolean8 T::*> flags = {
+        {"UseLocalStr", &T::UseLocalStr},
+        {"UseLibStr", &T::UseLibStr},
+        {"OtherChTrigged", &T::OtherChTrigged},
+        {"DispTrigStr", &T::DispTrigStr},
+        {"DispPreTrigChars", &T::DispPreTrigChars},
+        {"DispPostTrigChars", &T::DispPostTrigChars},
+        {"ForceNL", &T::ForceNL},
+        {"OnNoTrigDisplay", &T::OnNoTrigDisplay},
+        {"OnTrigBeep", &T::OnTrigBeep}};
+    static const std::map<std::string, LeU16 T::*> counts = {{"LibStrNr", &T::LibStrNr},
+                                                             {"PreTrigCount", &T::PreTrigCount},
+                                                             {"PostTrigCount", &T::PostTrigCount}};
+    if (field == "Mode") {
+      t.Mode = Choose({"off", "1shot", "retrig"});
+    } else if (field == "State") {
+      t.State = Choose({"armed", "triggered", "stopped"});
+    } else if (field == "PostTrigMode") {
+      t.PostTrigMode = Choose({"count", "all", "newline"});
+    } else if (field == "LocalStr") {
+      t.LocalStr.assign(Value());
+    } else if (flags.contains(field)) {
+      t.*flags.at(field) = Flag();
+    } else {
+      Require(counts.contains(field), "'" + field + "' is no Hex/ASCII-TTY trigger field");
+      t.*counts.at(field) = static_cast<std::uint16_t>(Number(0, 65535));
+    }
+  }
+
+  // FIELD VALUE of a Ruvo-94 trigger; Dest, Source and Type take FROM TO OR
+  // as hex bytes.
+  void SetRuvoField(TRuvo94TrigChannel& t, const std::string& field) {
+    using T = TRuvo94TrigChannel;
+    static const std::map<std::string, Boolean8 T::*> flags = {
+        {"UseDest", &T::UseDest},
+        {"UseSource", &T::UseSource},
+        {"UseType", &T::UseType},
+        {"UseMsg", &T::UseMsg},
+        {"OtherChTrigged", &T::OtherChTrigged},
+        {"OnTrigDisplay", &T::OnTrigDisplay},
+        {"OnNoTrigDisplay", &T::OnNoTrigDisplay},
+        {"OnTrigBeep", &T::OnTrigBeep}};
+    static const std::map<std::string, std::array<LeU16 T::*, 3>> ranges = {
+        {"Dest", {&T::DestFrom, &T::DestTo, &T::DestOR}},
+        {"Source", {&T::SourceFrom, &T::SourceTo, &T::SourceOR}},
+        {"Type", {&T::TypeFrom, &T::TypeTo, &T::TypeOR}}};
+    if (field == "Mode") {
+      t.Mode = Choose({"off", "1shot", "retrig"});
+    } else if (field == "State") {
+      t.State = Choose({"armed", "triggered"});
+    } else if (field == "MsgText") {
+      t.MsgText.assign(Value());
+    } else if (flags.contains(field)) {
+      t.*flags.at(field) = Flag();
+    } else {
+      Require(ranges.contains(field), "'" + field + "' is no Ruvo-94 trigger field");
+      for (LeU16 T::*bound : ranges.at(field))
+        t.*bound = static_cast<std::uint8_t>(Parse(Word(), 0, 255, 16));
+    }
+  }
+
+  // The state of channel `channel`'s trigger of the kind the mode uses.
+  std::string State(std::size_t channel) const {
+    const std::uint8_t state = renderer_ == &ruvo_ ? conf_.Trigger_Ruvo94.Channel[channel].State
+                                                   : conf_.Trigger_HexTTY.Channel[channel].State;
+    return state < 3 ? std::array<std::string, 3>{"armed", "triggered", "stopped"}[state] : "?";
   }
 
   // The text up to `end`, which is passed over.
@@ -321,6 +427,9 @@ class TScript {
   TTtyRenderer tty_{hexTty_};
   TRuvo94Renderer ruvo_{decoder_, hexTty_};
   TFakeTrigger trigger_;
+  TCountingBeeper beeper_;
+  TTrigHexTTY hexTtyEngine_{conf_, beeper_};
+  TTrigRuvo94 ruvoEngine_{conf_, beeper_};
   // What the checks compare with; sent1, sent2, checked and transmitted are
   // emptied by their check.
   const std::map<std::string, std::function<std::string()>> actual_ = {
@@ -332,7 +441,12 @@ class TScript {
       {"sent1", [this] { return std::exchange(channels_.sent[0], {}); }},
       {"sent2", [this] { return std::exchange(channels_.sent[1], {}); }},
       {"checked", [this] { return std::exchange(trigger_.checked, {}); }},
-      {"transmitted", [this] { return std::exchange(trigger_.transmitted, {}); }}};
+      {"transmitted", [this] { return std::exchange(trigger_.transmitted, {}); }},
+      {"state1", [this] { return State(0); }},
+      {"state2", [this] { return State(1); }},
+      {"held1", [this] { return std::to_string(hexTtyEngine_.HeldBytes(0)); }},
+      {"held2", [this] { return std::to_string(hexTtyEngine_.HeldBytes(1)); }},
+      {"beeps", [this] { return std::to_string(std::exchange(beeper_.beeps, 0)); }}};
   IDisplayRenderer* renderer_ = nullptr;
   std::vector<std::string> t_;
   std::size_t at_ = 0;

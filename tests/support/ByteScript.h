@@ -19,6 +19,14 @@
 //   local CH TEXT              the Hex/TTY trigger's own text sent when it fires
 //   library N SYNTAX TEXT      library entry N (SYNTAX global, none, ... script)
 //   answer CH N [DEST]         entry N sent (or run) when it fires, to DEST
+// or the real trigger engines, put in by `engines` (the library's transmitter
+// stays the recording one, and `answer` and `local` still set the actions):
+//   trig CH FIELD VALUE...     Hex/TTY trigger fields: Mode off|1shot|retrig,
+//                              State armed|triggered|stopped, PostTrigMode
+//                              count|all|newline, LocalStr TEXT, flags 0|1,
+//                              LibStrNr, PreTrigCount, PostTrigCount
+//   rtrig CH FIELD VALUE...    Ruvo-94 trigger fields: Mode, State, MsgText,
+//                              flags, Dest|Source|Type FROM TO OR (hex bytes)
 // Checks (a script needs one):
 //   row Y TEXT                 console row Y, trailing blanks ignored
 //   look Y TEXT                the look of row Y's cells where TEXT is not blank:
@@ -31,6 +39,10 @@
 //   checked TEXT               what the trigger was given: bytes, "[reset CH]",
 //                              and CH then the frame for a Ruvo-94 frame
 //   transmitted TEXT           library entries sent or run: "string N on CH, ..."
+//   beeps N                    the engines' beeps
+// and at any time:
+//   state1|state2 STATE        the channel's trigger state (the mode's kind)
+//   held1|held2 N              the bytes the channel's Hex/TTY trigger holds
 // BYTES and TEXT: "text" (no escapes), hex bytes (0D), {TO FROM TYPE DATA...}
 // (a Ruvo-94 frame with its length and check byte), stamp (the fixed clock's
 // time stamp), nl (CR LF), @N (blanks up to column N of the current line);
