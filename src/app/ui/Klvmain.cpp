@@ -90,7 +90,9 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
   displayCommands_ = new TDisplayCommands(conf, *KLV_, *dispatcher_, *messages_, this);
   settingsCommands_ =
       new TSettingsCommands(*config_, *channels_, *displayCommands_, *messages_, this);
-  stringCommands_ = new TStringCommands(conf, *channels_, *messages_, this);
+  stringCommands_ = new TStringCommands(conf, *channels_, *messages_, beeper_, this);
+  triggerCommands_ = new TTriggerCommands(conf, *renderers_, stringCommands_->Transmitter(),
+                                          *messages_, beeper_, this);
   logCommands_ = new TLogCommands(conf, *log_, *dispatcher_, this);
   helpCommands_ = new THelpCommands(this);
   PlaceCommands();
@@ -190,6 +192,10 @@ void TKLVAppForm::ConnectParts() {
     UpdateParameterBar();
     KLV_->PlaceCaret();
   });
+  connect(settingsCommands_->Triggers1, &QAction::triggered, triggerCommands_,
+          [this] { triggerCommands_->TriggerClick(); });
+  connect(triggerCommands_, &TTriggerCommands::TriggerStateChanged, this,
+          &TKLVAppForm::UpdateTriggerPanels);
   connect(parameterBar_->PanelRunStatus, &QPushButton::clicked, displayCommands_,
           &TDisplayCommands::PauseClick);
   connect(parameterBar_->PanelCurrentString, &QPushButton::clicked, stringCommands_,
@@ -218,7 +224,8 @@ void TKLVAppForm::ConnectStatusBar(int channel) {
           &TSettingsCommands::LineParametersClick);
   connect(bar->PanelNewLine, &QPushButton::clicked, settingsCommands_,
           &TSettingsCommands::DisplaySetupClick);
-  Later(bar->pnTrig);  // the trigger dialogs come later
+  connect(bar->pnTrig, &QPushButton::clicked, triggerCommands_,
+          [this, channel] { triggerCommands_->TriggerClick(channel); });
 }
 
 // ---- start-up and shut-down -------------------------------------------------

@@ -22,6 +22,8 @@
 #include "app/ui/SettingsCommands.h"
 #include "app/ui/StatusBars.h"
 #include "app/ui/StringCommands.h"
+#include "app/ui/TriggerCommands.h"
+#include "common/ui/ApplicationBeeper.h"
 #include "display/ui/ConsoleWidget.h"
 #include "log/Log.h"
 #include "log/PrinterDevice.h"
@@ -59,6 +61,7 @@ class TKLVAppForm : public QMainWindow, public IConfigHost {
   TDisplayCommands& DisplayCommands() { return *displayCommands_; }
   TSettingsCommands& SettingsCommands() { return *settingsCommands_; }
   TStringCommands& StringCommands() { return *stringCommands_; }
+  TTriggerCommands& TriggerCommands() { return *triggerCommands_; }
   TLogCommands& LogCommands() { return *logCommands_; }
   bool BlinkPhase() const { return blinkPhase_; }
   // The configuration has been loaded and applied after the first showing.
@@ -101,6 +104,7 @@ class TKLVAppForm : public QMainWindow, public IConfigHost {
   // A typed character, as the keyboard sends it to channel 1.
   void KeyTyped(const QString& text);
 
+  TApplicationBeeper beeper_;
   std::unique_ptr<TMessageBoxService> ownMessages_;
   IMessageService* messages_;
   QStringList parameters_;
@@ -117,6 +121,7 @@ class TKLVAppForm : public QMainWindow, public IConfigHost {
   TDisplayCommands* displayCommands_ = nullptr;
   TSettingsCommands* settingsCommands_ = nullptr;
   TStringCommands* stringCommands_ = nullptr;
+  TTriggerCommands* triggerCommands_ = nullptr;
   TLogCommands* logCommands_ = nullptr;
   THelpCommands* helpCommands_ = nullptr;
   bool blinkPhase_ = false;

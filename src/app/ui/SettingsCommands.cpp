@@ -27,7 +27,7 @@ TSettingsCommands::TSettingsCommands(TConfigFile& config, TChannels& channels,
       NewMenuItem(this, "MenuDisplayParameters", QStringLiteral("&Display Setup"));
   ProprietaryProtocol =
       NewMenuItem(this, "ProprietaryProtocol", QStringLiteral("&Protocol Parameters"));
-  Triggers1 = Later(NewMenuItem(this, "Triggers1", QStringLiteral("&Trigger")));
+  Triggers1 = NewMenuItem(this, "Triggers1", QStringLiteral("&Trigger"));
   SettingsMisc = NewMenuItem(this, "SettingsMisc", QStringLiteral("&Miscellaneous"));
   const char* const names[] = {"prSelNone", "prSelRuvo94", "prSelProfibus", "prSelModbus"};
   const char* const captions[] = {"&No protocol", "&Ruvo-94", "&Profibus", "&Modbus"};

@@ -14,7 +14,7 @@
 namespace klv {
 
 TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageService& messages,
-                                 QWidget* window)
+                                 IBeeper& beeper, QWidget* window)
     : QObject(window),
       conf_(conf),
       channels_(channels),
@@ -62,8 +62,11 @@ TStringCommands::TStringCommands(TConf& conf, TChannels& channels, IMessageServi
       [this] { transmitter_.TransmitCurrentString(TAutoTransmitter::kChannel); }, nullptr, this);
   // Scripts run from the transmit commands and from auto-transmission, on
   // the latter's activity slot; a failed or stopped script turns it off.
-  scriptDlg_ = new TScriptStringTransmissionDlg(transmitter_, channels, channels, messages, window);
+  scriptDlg_ =
+      new TScriptStringTransmissionDlg(transmitter_, channels, channels, messages, beeper, window);
   transmitter_.SetScriptRunner(scriptDlg_);
+  // A Ruvo-94 trigger's script answer makes its entry the current string.
+  transmitter_.CurrentChanged = [this] { emit LibraryReplaced(); };
   scriptDlg_->Engine().SetHostActivity(autoTransmitter_);
   scriptDlg_->Engine().TurnAutoTransmitOff = [this] {
     if (!StringsAutoTransmitt->isChecked())

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "app/Channels.h"
+#include "common/Beeper.h"
 #include "common/MessageService.h"
 #include "conf/ConfRecord.h"
 #include "strings/AutoTransmitter.h"
@@ -26,7 +27,8 @@ class TStringCommands : public QObject {
   Q_OBJECT
 
  public:
-  TStringCommands(TConf& conf, TChannels& channels, IMessageService& messages, QWidget* window);
+  TStringCommands(TConf& conf, TChannels& channels, IMessageService& messages, IBeeper& beeper,
+                  QWidget* window);
 
   void PlaceStringsMenu(QMenuBar* bar);
   void PlaceUtilitiesMenu(QMenuBar* bar);

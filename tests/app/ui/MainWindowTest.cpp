@@ -130,7 +130,7 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
       {"PrintItem", "&Print", {}, false},
       {"ExitItem", "E&xit", QKeySequence(Qt::ALT | Qt::Key_X), true},
       {"SettingsLineParameters", "&Line Parameters", Qt::Key_F10, true},
-      {"Triggers1", "&Trigger", {}, false},
+      {"Triggers1", "&Trigger", {}, true},
       {"MenuDisplayPause", "P&ause", Qt::Key_F12, true},
       {"Rearrange1", "&Library", Qt::Key_F2, true},
       {"Edit1", "&Edit", QKeySequence(Qt::ALT | Qt::Key_F3), true},
