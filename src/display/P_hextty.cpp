@@ -70,15 +70,31 @@ bool TProtocol_HexTTY::TriggerInUse(int channel) const {
              static_cast<std::uint8_t>(TTrigMode::Disabled);
 }
 
-// Called only while the channel's trigger is in use.
-void TProtocol_HexTTY::TriggerHook(int channel, std::uint8_t byte, Render render, EndLine endLine) {
+// Called only while the channel's trigger is in use. Bytes the trigger does
+// not release are shown as usual with "Display All", in runs; the run stops
+// after a byte that releases output, since the answer may run other code.
+std::size_t TProtocol_HexTTY::TriggeredRun(int channel, std::string_view bytes, Show show,
+                                           Render render, EndLine endLine) {
+  const bool showOthers = trigger_->OnNoTrigDisplayAll(channel);
+  std::size_t from = 0;  // the first byte neither shown nor dropped
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    if (!trigger_->CheckTrigger(channel, static_cast<std::uint8_t>(bytes[at]))) {
+      if (!showOthers)
+        from = at + 1;
+      continue;
+    }
+    (this->*show)(channel, bytes.substr(from, at - from));
+    Release(channel, render, endLine);
+    return at + 1;
+  }
+  (this->*show)(channel, bytes.substr(from));
+  return bytes.size();
+}
+
+// Shows what the trigger releases, then sends its answers.
+void TProtocol_HexTTY::Release(int channel, Render render, EndLine endLine) {
   const THexTTYTrigChannel& settings =
       conf_.Trigger_HexTTY.Channel[static_cast<std::size_t>(channel)];
-  if (!trigger_->CheckTrigger(channel, byte)) {
-    if (trigger_->OnNoTrigDisplayAll(channel))
-      (this->*render)(channel, byte);
-    return;
-  }
   RenderAll(channel, trigger_->TakePreTrigChars(channel), true, render);
   RenderAll(channel, trigger_->TakeTrigString(channel), false, render);
   RenderAll(channel, trigger_->TakePostTrigChars(channel), false, render);
@@ -112,19 +128,20 @@ void TProtocol_HexTTY::RenderAll(int channel, std::string_view bytes, bool rever
 // ---- Hex/ASCII ------------------------------------------------------------------
 
 void TProtocol_HexTTY::HexReceiveByte(int channel, std::uint8_t byte) {
-  if (TriggerInUse(channel))
-    TriggerHook(channel, byte, &TProtocol_HexTTY::HexRender, &TProtocol_HexTTY::HexEndLine);
-  else
-    HexRender(channel, byte);
+  const char one = static_cast<char>(byte);
+  HexReceiveBytes(channel, std::string_view(&one, 1));
 }
 
 std::size_t TProtocol_HexTTY::HexReceiveBytes(int channel, std::string_view bytes) {
-  if (bytes.empty())
-    return 0;
   if (TriggerInUse(channel)) {
-    HexReceiveByte(channel, static_cast<std::uint8_t>(bytes.front()));
-    return 1;
+    return TriggeredRun(channel, bytes, &TProtocol_HexTTY::HexShow, &TProtocol_HexTTY::HexRender,
+                        &TProtocol_HexTTY::HexEndLine);
   }
+  HexShow(channel, bytes);
+  return bytes.size();
+}
+
+void TProtocol_HexTTY::HexShow(int channel, std::string_view bytes) {
   const TNewLineEntry nl = NewLine(channel, TDisplayMode::HexAscii);
   std::size_t at = 0;
   while (at < bytes.size()) {
@@ -141,7 +158,6 @@ std::size_t TProtocol_HexTTY::HexReceiveBytes(int channel, std::string_view byte
       at = end;
     }
   }
-  return bytes.size();
 }
 
 void TProtocol_HexTTY::HexReset() {
@@ -294,19 +310,20 @@ void TProtocol_HexTTY::HexModemStatusLine(int channel, const TModemStatusRecord&
 // ---- TTY ------------------------------------------------------------------------
 
 void TProtocol_HexTTY::TtyReceiveByte(int channel, std::uint8_t byte) {
-  if (TriggerInUse(channel))
-    TriggerHook(channel, byte, &TProtocol_HexTTY::TtyRender, &TProtocol_HexTTY::TtyNewLine);
-  else
-    TtyRender(channel, byte);
+  const char one = static_cast<char>(byte);
+  TtyReceiveBytes(channel, std::string_view(&one, 1));
 }
 
 std::size_t TProtocol_HexTTY::TtyReceiveBytes(int channel, std::string_view bytes) {
-  if (bytes.empty())
-    return 0;
   if (TriggerInUse(channel)) {
-    TtyReceiveByte(channel, static_cast<std::uint8_t>(bytes.front()));
-    return 1;
+    return TriggeredRun(channel, bytes, &TProtocol_HexTTY::TtyShow, &TProtocol_HexTTY::TtyRender,
+                        &TProtocol_HexTTY::TtyNewLine);
   }
+  TtyShow(channel, bytes);
+  return bytes.size();
+}
+
+void TProtocol_HexTTY::TtyShow(int channel, std::string_view bytes) {
   const TNewLineEntry nl = NewLine(channel, TDisplayMode::Tty);
   std::size_t at = 0;
   while (at < bytes.size()) {
@@ -320,7 +337,6 @@ std::size_t TProtocol_HexTTY::TtyReceiveBytes(int channel, std::string_view byte
       at = end;
     }
   }
-  return bytes.size();
 }
 
 void TProtocol_HexTTY::TtyLog(std::string_view text, int channel) {

@@ -34,8 +34,9 @@ class TProtocol_HexTTY {
   void HexReceiveByte(int channel, std::uint8_t byte);
   void TtyReceiveByte(int channel, std::uint8_t byte);
   // Render bytes of one channel from the front and return how many they took:
-  // all of them, runs of text in one console write each, or only the first
-  // while the channel's trigger is in use (it may answer and run other code).
+  // all of them, runs of text in one console write each, or, while the
+  // channel's trigger is in use, those up to the first that releases output
+  // (its answer may run other code).
   std::size_t HexReceiveBytes(int channel, std::string_view bytes);
   std::size_t TtyReceiveBytes(int channel, std::string_view bytes);
   void HexReset();
@@ -53,12 +54,17 @@ class TProtocol_HexTTY {
 
  private:
   using Render = void (TProtocol_HexTTY::*)(int, std::uint8_t);
+  using Show = void (TProtocol_HexTTY::*)(int, std::string_view);
   using EndLine = void (TProtocol_HexTTY::*)(int);
   bool TriggerInUse(int channel) const;
-  void TriggerHook(int channel, std::uint8_t byte, Render render, EndLine endLine);
+  std::size_t TriggeredRun(int channel, std::string_view bytes, Show show, Render render,
+                           EndLine endLine);
+  void Release(int channel, Render render, EndLine endLine);
   void RenderAll(int channel, std::string_view bytes, bool reversed, Render render);
 
   void HexRender(int channel, std::uint8_t byte);
+  // Bytes shown as they come, in runs where they fit on the line.
+  void HexShow(int channel, std::string_view bytes);
   // Bytes that fit on the line, none of them a new-line character in use.
   void HexRun(int channel, std::string_view bytes);
   void HexEndLine(int channel = 0);
@@ -66,6 +72,8 @@ class TProtocol_HexTTY {
   void HexClearLine();
 
   void TtyRender(int channel, std::uint8_t byte);
+  // Bytes shown as they come, runs of text in one write.
+  void TtyShow(int channel, std::string_view bytes);
   // Printable bytes that are not a new-line character in use, shown as they are.
   void TtyText(int channel, std::string_view text);
   void TtyOutput(std::string_view text, int channel);
