@@ -1,5 +1,7 @@
 #include "app/ui/TriggerCommands.h"
 
+#include <QPushButton>
+
 #include "trigger/ui/Trig_HexTTYDlg.h"
 #include "trigger/ui/Trig_Ruvo94Dlg.h"
 
@@ -22,6 +24,10 @@ TTriggerCommands::TTriggerCommands(TConf& conf, TDisplayRenderers& renderers,
   renderers.Ruvo.SetStringTransmitter(&transmitter);
   connect(&hexTty_, &TTrigHexTTY::StateChanged, this, &TTriggerCommands::TriggerStateChanged);
   connect(&ruvo_, &TTrigRuvo94::StateChanged, this, &TTriggerCommands::TriggerStateChanged);
+  // Applied settings show in the panels while the dialog stays open.
+  connect(hexTtyDlg_->ApplyBtn, &QPushButton::clicked, this,
+          &TTriggerCommands::TriggerStateChanged);
+  connect(ruvoDlg_->ApplyBtn, &QPushButton::clicked, this, &TTriggerCommands::TriggerStateChanged);
 }
 
 // The dialogs are modal: received data goes on being shown while they are

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstring>
@@ -119,10 +120,11 @@ TEST_F(TriggerCommands, AnsweringItsOwnEchoLeavesTheWindowRunning) {
 }
 
 // The command opens the display mode's dialog, on the channel's page when a
-// panel asked; a protocol without triggers says so.
+// panel asked, and the panels show what Apply stored; a protocol without
+// triggers says so.
 TEST_F(TriggerCommands, CommandOpensTheModesDialogOnThePanelsPage) {
   TTriggerCommands& commands = form_->TriggerCommands();
-  QString opened;
+  QString opened, appliedPanel;
   int page = -1;
   const auto closeSoon = [&] {
     QTimer::singleShot(0, [&] {
@@ -130,6 +132,11 @@ TEST_F(TriggerCommands, CommandOpensTheModesDialogOnThePanelsPage) {
       ASSERT_NE(modal, nullptr);
       opened = modal->windowTitle();
       page = modal->findChild<QTabWidget*>()->currentIndex();
+      if (modal == &commands.HexTtyDlg()) {
+        commands.HexTtyDlg().rgMode[1]->Button(2)->click();  // Retrig
+        commands.HexTtyDlg().ApplyBtn->click();
+        appliedPanel = form_->StatusBar(1).pnTrig->text();
+      }
       static_cast<QDialog*>(modal)->reject();
     });
   };
@@ -139,6 +146,7 @@ TEST_F(TriggerCommands, CommandOpensTheModesDialogOnThePanelsPage) {
   form_->StatusBar(1).pnTrig->click();
   EXPECT_EQ(opened, "Hex-Asc/TTY Trigger Setup");
   EXPECT_EQ(page, 1);
+  EXPECT_EQ(appliedPanel, "Tr-Armed");
   Conf().DisplayMode = static_cast<std::uint8_t>(TDisplayMode::Protocol);
   Conf().Protocol.Selected = static_cast<std::uint8_t>(TProtocolId::Ruvo94);
   closeSoon();
