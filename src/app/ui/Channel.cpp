@@ -75,7 +75,7 @@ TChannelDlg::TChannelDlg(TConfigFile& config, IChannelPorts& ports, IMessageServ
   rgDataBitsCh2 = channels_[1].DataBits;
   rgStopBitsCh2 = channels_[1].StopBits;
 
-  const TDialogButtons dialogButtons = MakeDialogButtons(this);
+  const TDialogButtons dialogButtons = MakeDialogButtons(this, THelpContext::Settings);
   OKBtn = dialogButtons.OK;
   CancelBtn = dialogButtons.Cancel;
   PrintScreenBtn = dialogButtons.PrintScreen;

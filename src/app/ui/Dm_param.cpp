@@ -133,7 +133,7 @@ TFormDmSettings::TFormDmSettings(TConfigFile& config, QWidget* parent)
   connect(seNLTTYP, &QSpinBox::valueChanged, this, &TFormDmSettings::seNLTTYChange);
   connect(seNLTTYS, &QSpinBox::valueChanged, this, &TFormDmSettings::seNLTTYChange);
 
-  const TDialogButtons dialogButtons = MakeDialogButtons(this);
+  const TDialogButtons dialogButtons = MakeDialogButtons(this, THelpContext::Settings);
   OKBtn = dialogButtons.OK;
   CancelBtn = dialogButtons.Cancel;
   PrintScreenBtn = dialogButtons.PrintScreen;

@@ -77,7 +77,7 @@ TMiscSettingsDlg::TMiscSettingsDlg(TConfigFile& config, IMessageService& message
   echoLayout->addWidget(cbLocalEcho_P);
   echoLayout->addWidget(cbLocalEcho_S);
 
-  const TDialogButtons dialogButtons = MakeDialogButtons(this);
+  const TDialogButtons dialogButtons = MakeDialogButtons(this, THelpContext::Miscellaneous);
   OKBtn = dialogButtons.OK;
   CancelBtn = dialogButtons.Cancel;
   PrintScreenBtn = dialogButtons.PrintScreen;

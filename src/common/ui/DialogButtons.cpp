@@ -5,15 +5,31 @@
 
 namespace klv {
 
-TDialogButtons MakeDialogButtons(QWidget* dialog) {
+void ConnectHelpButton(QPushButton* button, THelpContext helpContext) {
+  QObject::connect(button, &QPushButton::clicked, button, [helpContext] {
+    if (IWindowServices* services = WindowServices())
+      services->ShowHelp(helpContext);
+  });
+}
+
+void ConnectPrintScreenButton(QPushButton* button, QWidget* window) {
+  QObject::connect(button, &QPushButton::clicked, window, [window] {
+    if (IWindowServices* services = WindowServices())
+      services->PrintWindow(window);
+  });
+}
+
+TDialogButtons MakeDialogButtons(QWidget* dialog, THelpContext helpContext) {
   TDialogButtons b;
   b.OK = new QPushButton(QStringLiteral("OK"), dialog);
   b.OK->setDefault(true);
   b.Cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
   b.PrintScreen = new QPushButton(QStringLiteral("Print Screen"), dialog);
-  b.PrintScreen->setEnabled(false);
+  b.PrintScreen->setToolTip(QStringLiteral("Print Screen"));
+  ConnectPrintScreenButton(b.PrintScreen, dialog);
   b.Help = new QPushButton(QStringLiteral("Help"), dialog);
-  b.Help->setEnabled(false);
+  b.Help->setToolTip(QStringLiteral("Help"));
+  ConnectHelpButton(b.Help, helpContext);
   b.Row = new QHBoxLayout;
   b.Row->addWidget(b.PrintScreen);
   b.Row->addWidget(b.Help);

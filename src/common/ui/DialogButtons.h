@@ -1,6 +1,10 @@
-// The button row of the settings dialogs: Print Screen and Help at the left
-// (disabled until printing and help exist), OK (default) and Cancel at the right.
+// The button row of the settings dialogs: Print Screen and Help at the left,
+// OK (default) and Cancel at the right. Help opens the help window on the
+// dialog's page and Print Screen prints the dialog's picture, through the
+// application's window services.
 #pragma once
+
+#include "common/ui/WindowServices.h"
 
 class QHBoxLayout;
 class QPushButton;
@@ -16,6 +20,10 @@ struct TDialogButtons {
   QHBoxLayout* Row = nullptr;
 };
 
-TDialogButtons MakeDialogButtons(QWidget* dialog);
+TDialogButtons MakeDialogButtons(QWidget* dialog, THelpContext helpContext);
+
+// Connects a window's own help and print-screen buttons to the services.
+void ConnectHelpButton(QPushButton* button, THelpContext helpContext);
+void ConnectPrintScreenButton(QPushButton* button, QWidget* window);
 
 }  // namespace klv

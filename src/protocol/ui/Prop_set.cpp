@@ -67,7 +67,7 @@ TProprietarySettingsDlg::TProprietarySettingsDlg(TProtocolparam& params, QWidget
       {QStringLiteral("00H-XOR"), QStringLiteral("00H-XOR-ROR"), QStringLiteral("00H-ADD")}, 1,
       this);
 
-  const TDialogButtons dialogButtons = MakeDialogButtons(this);
+  const TDialogButtons dialogButtons = MakeDialogButtons(this, THelpContext::Protocols);
   OKBtn = dialogButtons.OK;
   CancelBtn = dialogButtons.Cancel;
   PrintScreenBtn = dialogButtons.PrintScreen;

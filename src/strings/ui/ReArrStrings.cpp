@@ -146,7 +146,7 @@ TReArrStrings::TReArrStrings(TStrngs& library, IStringTransmitter& transmitter,
                           QStringLiteral("Transmit current string on channel 1"));
   BtnTransmitt_2 = button("BtnTransmitt_2", QStringLiteral("&2"),
                           QStringLiteral("Transmit current string on channel 2"));
-  const TDialogButtons buttons = MakeDialogButtons(this);
+  const TDialogButtons buttons = MakeDialogButtons(this, THelpContext::StringLibrary);
   BitBtnOK = buttons.OK;
   BitBtnOK->setObjectName(QStringLiteral("BitBtnOK"));
   BitBtnCancel = buttons.Cancel;

@@ -69,7 +69,7 @@ TScriptStringTransmissionDlg::TScriptStringTransmissionDlg(IStringTransmitter& t
   BtnClearLog = NewButton<QPushButton>(this, "BtnClearLog", QStringLiteral("Clear &log"),
                                        QStringLiteral("Clear display"));
 
-  const TDialogButtons buttons = MakeDialogButtons(this);
+  const TDialogButtons buttons = MakeDialogButtons(this, THelpContext::StringLibrary);
   buttons.OK->hide();
   // Cancel is the dialog's Escape: it becomes Close.
   BitBtnClose = buttons.Cancel;

@@ -124,7 +124,7 @@ TString_EditDlg::TString_EditDlg(TConf& conf, IChannelServices& channels, IMessa
   PanelSyntax = NewPanel(this, "PanelSyntax");
   PanelChecksum = NewPanel(this, "PanelChecksum");
   PanelChecksum->setStyleSheet(QStringLiteral("color: blue"));
-  const TDialogButtons buttons = MakeDialogButtons(this);
+  const TDialogButtons buttons = MakeDialogButtons(this, THelpContext::StringLibrary);
   OKBtn = buttons.OK;
   OKBtn->setObjectName(QStringLiteral("OKBtn"));
   OKBtn->setShortcut(QKeySequence(Qt::ALT | Qt::Key_O));

@@ -53,7 +53,7 @@ TXmitFileDlg::TXmitFileDlg(TFileXmission& settings, IChannelServices& channels,
   PanelProgress = new QLabel(this);
   PanelProgress->setObjectName(QStringLiteral("PanelProgress"));
   PanelProgress->setMinimumWidth(320);
-  const TDialogButtons buttons = MakeDialogButtons(this);
+  const TDialogButtons buttons = MakeDialogButtons(this, THelpContext::StringLibrary);
   OKBtn = buttons.OK;
   CancelBtn = buttons.Cancel;
 

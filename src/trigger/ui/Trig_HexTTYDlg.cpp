@@ -121,7 +121,7 @@ TTrig_HexTTYDlg::TTrig_HexTTYDlg(TTrigger_HexTTY& record, const TStrngs& library
   setWindowTitle(QStringLiteral("Hex-Asc/TTY Trigger Setup"));
   setModal(true);
 
-  const TDialogButtons buttons = MakeDialogButtons(this);
+  const TDialogButtons buttons = MakeDialogButtons(this, THelpContext::Triggers);
   OKBtn = buttons.OK;
   OKBtn->setText(QStringLiteral("&OK"));
   CancelBtn = buttons.Cancel;
@@ -129,9 +129,7 @@ TTrig_HexTTYDlg::TTrig_HexTTYDlg(TTrigger_HexTTY& record, const TStrngs& library
   ApplyBtn = new QPushButton(QStringLiteral("&Apply Changes"), this);
   buttons.Row->addWidget(ApplyBtn);
   PrintScreenBtn = buttons.PrintScreen;
-  PrintScreenBtn->setToolTip(QStringLiteral("Print Screen"));
   HelpBtn = buttons.Help;
-  HelpBtn->setToolTip(QStringLiteral("Help"));
   connect(OKBtn, &QPushButton::clicked, this, &TTrig_HexTTYDlg::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &TTrig_HexTTYDlg::CancelBtnClick);
   connect(ApplyBtn, &QPushButton::clicked, this, &TTrig_HexTTYDlg::ApplyBtnClick);

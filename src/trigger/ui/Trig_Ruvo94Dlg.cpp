@@ -134,7 +134,7 @@ TTrig_Ruvo94Dlg::TTrig_Ruvo94Dlg(TTrigger_Ruvo94& record, const TStrngs& library
   setWindowTitle(QStringLiteral("Ruvo-94 Trigger Setup"));
   setModal(true);
 
-  const TDialogButtons buttons = MakeDialogButtons(this);
+  const TDialogButtons buttons = MakeDialogButtons(this, THelpContext::Triggers);
   OKBtn = buttons.OK;
   OKBtn->setText(QStringLiteral("&OK"));
   CancelBtn = buttons.Cancel;
@@ -142,9 +142,7 @@ TTrig_Ruvo94Dlg::TTrig_Ruvo94Dlg(TTrigger_Ruvo94& record, const TStrngs& library
   ApplyBtn = new QPushButton(QStringLiteral("&Apply Changes"), this);
   buttons.Row->addWidget(ApplyBtn);
   PrintScreenBtn = buttons.PrintScreen;
-  PrintScreenBtn->setToolTip(QStringLiteral("Print Screen"));
   HelpBtn = buttons.Help;
-  HelpBtn->setToolTip(QStringLiteral("Help"));
   connect(OKBtn, &QPushButton::clicked, this, &TTrig_Ruvo94Dlg::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &TTrig_Ruvo94Dlg::CancelBtnClick);
   connect(ApplyBtn, &QPushButton::clicked, this, &TTrig_Ruvo94Dlg::ApplyBtnClick);
