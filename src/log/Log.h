@@ -100,6 +100,9 @@ class TLogEngine : public QObject, public IReceiveLog, public ILogText {
   // The file of the open log ("" when none is open).
   QString OpenFileName() const { return openFileName_; }
   bool PrinterLogOpen() const { return printerOpen_; }
+  // Where the engine tells the user about failures; the log's commands
+  // ask their questions there too.
+  IMessageService& Messages() const { return messages_; }
 
   // Writes what the file log holds back to its file now.
   void FlushLog();

@@ -5,24 +5,33 @@
 
 #include "app/ui/CommandParts.h"
 #include "common/TimeStamp.h"
+#include "display/ui/ConsoleWidget.h"
 
 namespace klv {
 
 TLogCommands::TLogCommands(TConf& conf, TLogEngine& log, TReceiveDispatcher& dispatcher,
                            QWidget* window)
-    : QObject(window), conf_(conf), log_(log), dispatcher_(dispatcher) {
-  ViewLogFile1 = Later(NewMenuItem(this, "ViewLogFile1", QStringLiteral("&View Log File")));
+    : QObject(window),
+      conf_(conf),
+      log_(log),
+      dispatcher_(dispatcher),
+      messages_(log.Messages()),
+      window_(window),
+      logDlg_(new TLogDlg(log, conf.Log, conf.Misc.LogViewer, conf.Misc.LogDataFormat,
+                          log.Messages(), window)) {
+  logDlg_->CloseFileLog = [this] { StopFileLog(); };
+  ViewLogFile1 = NewMenuItem(this, "ViewLogFile1", QStringLiteral("&View Log File"));
   MenuLogFile = NewMenuItem(this, "MenuLogFile", QStringLiteral("Log to &File"),
                             QKeySequence(Qt::ALT | Qt::Key_L));
   MenuLogPrinter = NewMenuItem(this, "MenuLogPrinter", QStringLiteral("Log to &Printer"),
                                QKeySequence(Qt::ALT | Qt::Key_P));
-  MenuLogSetup = Later(NewMenuItem(this, "MenuLogSetup", QStringLiteral("&Setup")));
+  MenuLogSetup = NewMenuItem(this, "MenuLogSetup", QStringLiteral("&Setup"));
   MenuLogFile->setCheckable(true);
   MenuLogPrinter->setCheckable(true);
-  sbViewLogFile = Later(NewToolButton(window, "sbViewLogFile", QStringLiteral("View"),
-                                      QStringLiteral("View log file")));
-  sbClearLogFile = Later(NewToolButton(window, "sbClearLogFile", QStringLiteral("Clr Log"),
-                                       QStringLiteral("Clear log file")));
+  sbViewLogFile = NewToolButton(window, "sbViewLogFile", QStringLiteral("View"),
+                                QStringLiteral("View log file"));
+  sbClearLogFile = NewToolButton(window, "sbClearLogFile", QStringLiteral("Clr Log"),
+                                 QStringLiteral("Clear log file"));
   sbLogFile = NewToolButton(window, "sbLogFile", QStringLiteral("Log"),
                             QStringLiteral("File log on/off"), true);
   sbLogPrinter = NewToolButton(window, "sbLogPrinter", QStringLiteral("Prn"),
@@ -34,6 +43,10 @@ TLogCommands::TLogCommands(TConf& conf, TLogEngine& log, TReceiveDispatcher& dis
   connect(sbLogFile, &QToolButton::clicked, this, &TLogCommands::FileLogSwitch);
   connect(MenuLogPrinter, &QAction::triggered, this, &TLogCommands::PrinterLogSwitch);
   connect(sbLogPrinter, &QToolButton::clicked, this, &TLogCommands::PrinterLogSwitch);
+  connect(ViewLogFile1, &QAction::triggered, this, &TLogCommands::ViewLogClick);
+  connect(sbViewLogFile, &QToolButton::clicked, this, &TLogCommands::ViewLogClick);
+  connect(MenuLogSetup, &QAction::triggered, this, &TLogCommands::LogSetupClick);
+  connect(sbClearLogFile, &QToolButton::clicked, this, &TLogCommands::ClearLogClick);
   connect(sbTimeStamp, &QToolButton::toggled, this,
           [this](bool down) { conf_.MiscBool.TimeStamp = down; });
   // A log that fails while open stops by itself.
@@ -53,7 +66,8 @@ void TLogCommands::PlaceButtons(QToolBar* bar) {
 }
 
 void TLogCommands::ApplyLogSettings() {
-  log_.LoadLogSettings();
+  // The dialog's lists too: the view command takes the viewer from there.
+  logDlg_->LoadLogSettings();
   {
     const QSignalBlocker block(sbTimeStamp);
     sbTimeStamp->setChecked(conf_.MiscBool.TimeStamp);
@@ -91,6 +105,42 @@ void TLogCommands::PrinterLogSwitch() {
     conf_.Log.LogToPrinter = true;
     log_.OpenPrinterLog();
   }
+  UpdateLogSwitches();
+}
+
+void TLogCommands::LogSetupClick() {
+  const bool wasLogging = conf_.Log.LogToFile;
+  if (wasLogging &&
+      messages_.Confirmation(
+          QStringLiteral("File logging must be turned off when setting up the log.\r\n"
+                         "Do you want to turn it off now and enter setup?"),
+          TMsgButton::Yes | TMsgButton::No) == TMsgButton::Yes)
+    FileLogSwitch();
+  if (conf_.Log.LogToFile)
+    return;
+  logDlg_->exec();
+  if (wasLogging && messages_.Confirmation(QStringLiteral("Do you want to turn logging on again?"),
+                                           TMsgButton::Yes | TMsgButton::No) == TMsgButton::Yes)
+    FileLogSwitch();
+  UpdateLogSwitches();
+  if (auto* console = window_->findChild<TColorConsole*>())
+    console->PlaceCaret();
+}
+
+void TLogCommands::ViewLogClick() {
+  if (conf_.Log.LogToFile) {
+    if (messages_.Confirmation(QStringLiteral("File logging will be turned off"),
+                               TMsgButton::Ok | TMsgButton::Cancel) != TMsgButton::Ok)
+      return;
+    FileLogSwitch();
+  }
+  // The log is closed and its file complete before the viewer reads it.
+  logDlg_->ViewLogFile();
+}
+
+void TLogCommands::ClearLogClick() {
+  logDlg_->ClearLogFile();
+  // Opening the cleared log again may have failed.
   UpdateLogSwitches();
 }
 

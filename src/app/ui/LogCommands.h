@@ -1,5 +1,6 @@
 // The Log menu and the log and time-stamp buttons: the file and printer log
-// switches, and what starting and stopping a log writes.
+// switches, what starting and stopping a log writes, and the log setup
+// dialog with its clear and view commands.
 #pragma once
 
 #include <QObject>
@@ -7,6 +8,7 @@
 #include "app/ReceiveDispatcher.h"
 #include "conf/ConfRecord.h"
 #include "log/Log.h"
+#include "log/ui/LogDlg.h"
 
 class QAction;
 class QMenuBar;
@@ -36,6 +38,16 @@ class TLogCommands : public QObject {
   void LogPendingLine();
   // The logs and the time-stamp button as a newly applied record says.
   void ApplyLogSettings();
+  // Log > Setup: the setup dialog, which needs the file log off; it offers
+  // to switch it off first and on again after.
+  void LogSetupClick();
+  // Log > View Log File: the log in its viewer, after switching the file
+  // log off (if the user agrees).
+  void ViewLogClick();
+  void ClearLogClick();
+
+  // The setup dialog, made once and kept for the whole run.
+  TLogDlg& LogDlg() { return *logDlg_; }
 
   QAction* ViewLogFile1;
   QAction* MenuLogFile;
@@ -54,6 +66,9 @@ class TLogCommands : public QObject {
   TConf& conf_;
   TLogEngine& log_;
   TReceiveDispatcher& dispatcher_;
+  IMessageService& messages_;
+  QWidget* window_;
+  TLogDlg* logDlg_;
 };
 
 }  // namespace klv
