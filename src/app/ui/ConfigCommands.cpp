@@ -6,6 +6,7 @@
 #include <QToolBar>
 
 #include "app/ui/CommandParts.h"
+#include "strings/ui/ImportDrlDlg.h"
 
 namespace klv {
 namespace {
@@ -29,7 +30,7 @@ TConfigCommands::TConfigCommands(TConfigFile& config, IConfigHost& host, IMessag
   // Never has an action.
   PrintItem = Later(NewMenuItem(this, "PrintItem", QStringLiteral("&Print"), {},
                                 QStringLiteral("Print configuration")));
-  ImportDRLCfg = Later(NewMenuItem(this, "ImportDRLCfg", QStringLiteral("&Config.DRL")));
+  ImportDRLCfg = NewMenuItem(this, "ImportDRLCfg", QStringLiteral("&Config.DRL"));
   ExitItem = NewMenuItem(this, "ExitItem", QStringLiteral("E&xit"),
                          QKeySequence(Qt::ALT | Qt::Key_X), QStringLiteral("Exit application"));
   OpenBtn = NewToolButton(window, "OpenBtn", QStringLiteral("Open"), QStringLiteral("Open"));
@@ -40,6 +41,7 @@ TConfigCommands::TConfigCommands(TConfigFile& config, IConfigHost& host, IMessag
   connect(OpenItem, &QAction::triggered, this, &TConfigCommands::OpenItemClick);
   connect(SaveItem, &QAction::triggered, this, &TConfigCommands::SaveItemClick);
   connect(SaveAsItem, &QAction::triggered, this, &TConfigCommands::SaveAsItemClick);
+  connect(ImportDRLCfg, &QAction::triggered, this, &TConfigCommands::ImportDRLCfgClick);
   connect(ExitItem, &QAction::triggered, window, &QWidget::close);
   connect(OpenBtn, &QToolButton::clicked, this, &TConfigCommands::OpenItemClick);
   connect(SaveBtn, &QToolButton::clicked, this, &TConfigCommands::SaveItemClick);
@@ -105,6 +107,12 @@ void TConfigCommands::SaveAsItemClick() {
   if (QFileInfo(name).suffix().isEmpty())
     name += QStringLiteral(".klv");
   SaveConfigAs(name);
+}
+
+void TConfigCommands::ImportDRLCfgClick() {
+  TImportDRLCfgDlg dialog(config_.Conf(), messages_, window_);
+  if (dialog.exec() == QDialog::Accepted)
+    emit ConfigImported();
 }
 
 bool TConfigCommands::SaveConfigAs(const QString& fileName) {

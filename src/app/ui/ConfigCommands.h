@@ -1,5 +1,5 @@
-// The File menu: new, open, save and save as of the configuration file, and
-// the end of the program.
+// The File menu: new, open, save and save as of the configuration file, the
+// import of a DRL configuration, and the end of the program.
 #pragma once
 
 #include <QObject>
@@ -30,6 +30,8 @@ class TConfigCommands : public QObject {
   void OpenItemClick();
   void SaveItemClick();
   void SaveAsItemClick();
+  // The DRL import dialog, modal, made for this one use.
+  void ImportDRLCfgClick();
   // Open and Save As once the file is chosen.
   void OpenConfigFile(const QString& fileName);
   bool SaveConfigAs(const QString& fileName);
@@ -44,6 +46,11 @@ class TConfigCommands : public QObject {
   QToolButton* OpenBtn;
   QToolButton* SaveBtn;
   QToolButton* ExitBtn;
+
+ signals:
+  // An import has replaced library strings or protocol parameters in the
+  // live record; what shows them is to be refreshed.
+  void ConfigImported();
 
  private:
   TConfigFile& config_;
