@@ -4,16 +4,21 @@
 #include <QToolBar>
 
 #include "app/ui/CommandParts.h"
+#include "help/ui/HelpServices.h"
 
 namespace klv {
 
-THelpCommands::THelpCommands(QWidget* window) : QObject(window) {
-  About1 = Later(NewMenuItem(this, "About1", QStringLiteral("&About...")));
-  OnlineHelp1 = Later(NewMenuItem(this, "OnlineHelp1", QStringLiteral("Online Help"), Qt::Key_F1));
-  ButtonHelp =
-      Later(NewToolButton(window, "ButtonHelp", QStringLiteral("Help"), QStringLiteral("Help")));
-  BtnPrtScr = Later(
-      NewToolButton(window, "BtnPrtScr", QStringLiteral("Print"), QStringLiteral("Print Screen")));
+THelpCommands::THelpCommands(THelpServices& services, QWidget* window)
+    : QObject(window), services_(services), window_(window) {
+  About1 = NewMenuItem(this, "About1", QStringLiteral("&About..."));
+  OnlineHelp1 = NewMenuItem(this, "OnlineHelp1", QStringLiteral("Online Help"), Qt::Key_F1);
+  ButtonHelp = NewToolButton(window, "ButtonHelp", QStringLiteral("Help"), QStringLiteral("Help"));
+  BtnPrtScr =
+      NewToolButton(window, "BtnPrtScr", QStringLiteral("Print"), QStringLiteral("Print Screen"));
+  connect(About1, &QAction::triggered, this, &THelpCommands::AboutClick);
+  connect(OnlineHelp1, &QAction::triggered, this, &THelpCommands::OnlineHelpClick);
+  connect(ButtonHelp, &QToolButton::clicked, this, &THelpCommands::OnlineHelpClick);
+  connect(BtnPrtScr, &QToolButton::clicked, this, &THelpCommands::BtnPrtScrClick);
 }
 
 void THelpCommands::PlaceMenu(QMenuBar* bar) {
@@ -24,6 +29,18 @@ void THelpCommands::PlaceMenu(QMenuBar* bar) {
 void THelpCommands::PlaceButtons(QToolBar* bar) {
   bar->addWidget(ButtonHelp);
   bar->addWidget(BtnPrtScr);
+}
+
+void THelpCommands::OnlineHelpClick() {
+  services_.ShowHelp(THelpContext::General);
+}
+
+void THelpCommands::BtnPrtScrClick() {
+  services_.PrintWindow(window_);
+}
+
+void THelpCommands::AboutClick() {
+  services_.ShowAbout();
 }
 
 }  // namespace klv

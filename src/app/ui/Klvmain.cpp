@@ -68,6 +68,8 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
     setup.Messages = ownMessages_.get();
   }
   messages_ = setup.Messages;
+  helpServices_ = std::make_unique<THelpServices>(this, *messages_);
+  SetWindowServices(helpServices_.get());
   parameters_ = setup.Parameters;
   config_ = std::make_unique<TConfigFile>(*messages_, *this);
   TConf& conf = config_->Conf();
@@ -94,7 +96,7 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
   triggerCommands_ = new TTriggerCommands(conf, *renderers_, stringCommands_->Transmitter(),
                                           *messages_, beeper_, this);
   logCommands_ = new TLogCommands(conf, *log_, *dispatcher_, this);
-  helpCommands_ = new THelpCommands(this);
+  helpCommands_ = new THelpCommands(*helpServices_, this);
   PlaceCommands();
 
   auto* central = new QWidget(this);
@@ -122,6 +124,8 @@ TKLVAppForm::TKLVAppForm(TAppFormSetup setup, QWidget* parent) : QMainWindow(par
 
 TKLVAppForm::~TKLVAppForm() {
   qApp->removeEventFilter(this);
+  if (WindowServices() == helpServices_.get())
+    SetWindowServices(nullptr);
 }
 
 // ---- construction ------------------------------------------------------------

@@ -25,6 +25,7 @@
 #include "app/ui/TriggerCommands.h"
 #include "common/ui/ApplicationBeeper.h"
 #include "display/ui/ConsoleWidget.h"
+#include "help/ui/HelpServices.h"
 #include "log/Log.h"
 #include "log/PrinterDevice.h"
 
@@ -115,6 +116,7 @@ class TKLVAppForm : public QMainWindow, public IConfigHost {
   std::unique_ptr<TReceiveDispatcher> dispatcher_;
   std::unique_ptr<TChannels> channels_;
   std::unique_ptr<TDisplayRenderers> renderers_;
+  std::unique_ptr<THelpServices> helpServices_;
   TParameterBar* parameterBar_ = nullptr;
   std::array<TChannelStatusBar*, 2> statusBars_{};
   TConfigCommands* configCommands_ = nullptr;

@@ -142,7 +142,7 @@ TEST_F(MainWindow, EveryMenuItemIsThereByNameWithItsShortcut) {
       {"TransmittFile1", "&Transmit File", {}, false},
       {"Transmitta250mSBreak1", "Transmitt a 250mS &Break On Channel 1",
        QKeySequence(Qt::CTRL | Qt::Key_K), true},
-      {"OnlineHelp1", "Online Help", Qt::Key_F1, false},
+      {"OnlineHelp1", "Online Help", Qt::Key_F1, true},
       {"ConsoleCopy", "&Copy", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), true},
   };
   for (const auto& [name, caption, shortcut, enabled] : items) {
