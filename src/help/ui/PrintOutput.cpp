@@ -1,7 +1,5 @@
 #include "help/ui/PrintOutput.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMarginsF>
@@ -9,9 +7,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QStandardPaths>
 
 #include "common/MessageService.h"
+#include "common/ui/PdfFiles.h"
 
 namespace klv {
 
@@ -34,25 +32,11 @@ void TPrintOutput::SetPrinterCheck(std::function<bool()> printerInstalled) {
 QString TPrintOutput::PdfDirectory() const {
   if (!pdfDirectory_.isEmpty())
     return pdfDirectory_;
-  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (!documents.isEmpty() && QFileInfo(documents).isDir())
-    return documents;
-  return QDir::homePath();
+  return DefaultPdfDirectory();
 }
 
 bool TPrintOutput::PrintsToFile() const {
   return alwaysPdf_ || !printerInstalled_();
-}
-
-// "Kelvora32 help page 2026-12-06 120501.pdf", numbered when it exists.
-QString TPrintOutput::NewPdfFileName(const QString& what) const {
-  const QDir directory(PdfDirectory());
-  const QString base = QStringLiteral("Kelvora32 ") + what + QLatin1Char(' ') +
-                       QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HHmmss"));
-  QString path = directory.filePath(base + QStringLiteral(".pdf"));
-  for (int n = 2; QFileInfo::exists(path); ++n)
-    path = directory.filePath(base + QStringLiteral(" (%1).pdf").arg(n));
-  return path;
 }
 
 bool TPrintOutput::Print(const QString& what, QWidget* parent, const TPrintJob& job) {
@@ -70,7 +54,7 @@ bool TPrintOutput::Print(const QString& what, QWidget* parent, const TPrintJob& 
                       QStringLiteral("> does not exist."));
       return false;
     }
-    pdfFile = NewPdfFileName(what);
+    pdfFile = NewPdfFileName(PdfDirectory(), what);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdfFile);
   } else if (!dialog_(printer, parent)) {

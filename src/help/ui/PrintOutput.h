@@ -42,8 +42,6 @@ class TPrintOutput {
   QString LastPdfFile() const { return lastPdfFile_; }
 
  private:
-  QString NewPdfFileName(const QString& what) const;
-
   IMessageService& messages_;
   TPrintDialog dialog_;
   std::function<bool()> printerInstalled_;

@@ -1,7 +1,5 @@
 #include "log/ui/PrinterDevice.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QMarginsF>
@@ -9,8 +7,9 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QStandardPaths>
 #include <cmath>
+
+#include "common/ui/PdfFiles.h"
 
 namespace klv {
 namespace {
@@ -42,26 +41,13 @@ void TQtPrinterDevice::SetPdfDirectory(const QString& directory) {
 QString TQtPrinterDevice::PdfDirectory() const {
   if (!pdfDirectory_.isEmpty())
     return pdfDirectory_;
-  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (!documents.isEmpty() && QFileInfo(documents).isDir())
-    return documents;
-  return QDir::homePath();
+  return DefaultPdfDirectory();
 }
 
 bool TQtPrinterDevice::PrintsToFile() const {
   if (printer_)
     return toFile_;
   return alwaysPdf_ || QPrinterInfo::defaultPrinter().isNull();
-}
-
-QString TQtPrinterDevice::NewPdfFileName() const {
-  const QDir directory(PdfDirectory());
-  const QString base = QStringLiteral("Kelvora32 printer log ") +
-                       QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HHmmss"));
-  QString path = directory.filePath(base + QStringLiteral(".pdf"));
-  for (int n = 2; QFileInfo::exists(path); ++n)
-    path = directory.filePath(base + QStringLiteral(" (%1).pdf").arg(n));
-  return path;
 }
 
 bool TQtPrinterDevice::Begin(QString* error) {
@@ -74,7 +60,7 @@ bool TQtPrinterDevice::Begin(QString* error) {
     if (!QFileInfo(PdfDirectory()).isDir()) {
       error_ = QStringLiteral("The folder <") + PdfDirectory() + QStringLiteral("> does not exist");
     } else {
-      destination_ = NewPdfFileName();
+      destination_ = NewPdfFileName(PdfDirectory(), QStringLiteral("printer log"));
       printer_->setOutputFormat(QPrinter::PdfFormat);
       printer_->setOutputFileName(destination_);
       if (pdfPageSize_.isValid())

@@ -44,7 +44,6 @@ class TQtPrinterDevice : public IPrinterDevice {
   QString ErrorString() const override { return error_; }
 
  private:
-  QString NewPdfFileName() const;
   bool DrawRun(const QString& run);
   void NewLine();
 
