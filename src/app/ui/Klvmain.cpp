@@ -200,6 +200,10 @@ void TKLVAppForm::ConnectParts() {
           [this] { triggerCommands_->TriggerClick(); });
   connect(triggerCommands_, &TTriggerCommands::TriggerStateChanged, this,
           &TKLVAppForm::UpdateTriggerPanels);
+  connect(configCommands_, &TConfigCommands::ConfigImported, this, [this] {
+    UpdateParameterBar();
+    KLV_->PlaceCaret();
+  });
   connect(parameterBar_->PanelRunStatus, &QPushButton::clicked, displayCommands_,
           &TDisplayCommands::PauseClick);
   connect(parameterBar_->PanelCurrentString, &QPushButton::clicked, stringCommands_,
