@@ -9,8 +9,10 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "help/ui/PrintOutput.h"
 
@@ -187,9 +189,12 @@ TOnlineHelp::TOnlineHelp(TPrintOutput& output, QWidget* parent) : QDialog(parent
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(PageControl, 1);
   layout->addLayout(buttons);
-  // Room for a full line of the pages (78 columns) and a good part of a page.
+  // Room for a full line of the pages (78 columns), all seven tabs, and a
+  // good part of a page.
   const QFontMetrics metrics(textFont);
-  resize(metrics.horizontalAdvance(QString(84, QLatin1Char('0'))), metrics.lineSpacing() * 32);
+  const int width = std::max(metrics.horizontalAdvance(QString(84, QLatin1Char('0'))),
+                             PageControl->tabBar()->sizeHint().width() + 24);
+  resize(width, metrics.lineSpacing() * 32);
 }
 
 void TOnlineHelp::ShowPage(int page) {
