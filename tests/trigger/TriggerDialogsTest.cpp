@@ -62,9 +62,6 @@ TEST_F(TriggerDialogsTest, HexApplyAndOkStoreEveryControl) {
   hex.SelectChannelPage(1);
   hex.show();
   EXPECT_EQ(hex.Pages->currentIndex(), 1);
-  EXPECT_EQ(hex.cbLibStrSel[1]->count(), 100);
-  EXPECT_EQ(hex.cbLibStrSel[1]->itemText(0), "001 - ");
-  EXPECT_EQ(hex.cbOnTrigTrLibStrSel[1]->itemText(2), "003 - Run");
   EXPECT_FALSE(hexEngine.CheckTrigger(0, 'A'));  // a partial match is held
   ASSERT_GT(hexEngine.HeldBytes(0), 0u);
   hex.rgMode[1]->SetItemIndex(1);
@@ -122,8 +119,9 @@ TEST_F(TriggerDialogsTest, StateFollowsTheEngineAndAModeClickArms) {
   EXPECT_EQ(ruvo2.State, 1);
 }
 
-// Stored values beyond the controls show clamped; count panels wrap.
-TEST_F(TriggerDialogsTest, OddStoredValuesShowClampedAndCountPanelsWrap) {
+// The lists; stored values beyond the controls show clamped; count panels
+// wrap.
+TEST_F(TriggerDialogsTest, ListsOddValuesAndCountPanels) {
   hex2.Mode = 9;
   hex2.State = 7;
   hex2.PostTrigMode = 200;
@@ -137,6 +135,16 @@ TEST_F(TriggerDialogsTest, OddStoredValuesShowClampedAndCountPanelsWrap) {
   ruvo1.OnTrigTrStrNr = 500;
   hex.show();
   ruvo.show();
+  EXPECT_EQ((Ints{hex.cbLibStrSel[1]->count(), ruvo.cbDestFrom[1]->count(),
+                  ruvo.cbOnTrigTrDest[1]->count()}),
+            (Ints{100, 252, 254}));
+  EXPECT_EQ(
+      (QStringList{hex.cbLibStrSel[1]->itemText(0), hex.cbOnTrigTrLibStrSel[1]->itemText(2),
+                   ruvo.cbDestFrom[1]->currentText(), ruvo.cbTypeTo[1]->currentText(),
+                   ruvo.cbOnTrigTrDest[1]->currentText(), ruvo.cbOnTrigTrDest[1]->itemText(0),
+                   ruvo.cbOnTrigTrDest[1]->itemText(2), ruvo.cbOnTrigTrStrSel[1]->itemText(2)}),
+      (QStringList{"001 - ", "003 - Run", "31H / 049D", "53H / \"S\"", "Sender", "As in string",
+                   "04H / 004D", "003 - Run"}));
   EXPECT_EQ((Ints{hex.rgMode[1]->ItemIndex(), hex.rgState[1]->ItemIndex(),
                   hex.rgPostTrig[1]->ItemIndex(), hex.cbLibStrSel[1]->currentIndex(),
                   hex.pnPreTrig[1]->value(), int(hex.ebLocalStr[1]->text().size())}),
@@ -164,15 +172,8 @@ TEST_F(TriggerDialogsTest, EachTestBeepButtonBeeps) {
   }
 }
 
-TEST_F(TriggerDialogsTest, RuvoListsShowAddressesAndTypesAndOkStoresTheControls) {
+TEST_F(TriggerDialogsTest, RuvoOkStoresTheControls) {
   ruvo.show();
-  EXPECT_EQ(ruvo.cbDestFrom[0]->currentText(), "31H / 049D");
-  EXPECT_EQ(ruvo.cbTypeTo[1]->currentText(), "53H / \"S\"");
-  EXPECT_EQ((Ints{ruvo.cbDestFrom[0]->count(), ruvo.cbOnTrigTrDest[0]->count()}), (Ints{252, 254}));
-  EXPECT_EQ(ruvo.cbOnTrigTrDest[0]->currentText(), "Sender");
-  EXPECT_EQ(ruvo.cbOnTrigTrDest[0]->itemText(0), "As in string");
-  EXPECT_EQ(ruvo.cbOnTrigTrDest[0]->itemText(2), "04H / 004D");
-  EXPECT_EQ(ruvo.cbOnTrigTrStrSel[0]->itemText(2), "003 - Run");
   ruvo.rgMode[0]->SetItemIndex(1);
   ruvo.cbDest[0]->setChecked(true);
   ruvo.cbDestFrom[0]->setCurrentIndex(0x33 - 4);
