@@ -1,5 +1,6 @@
 #include "protocol/ui/Prop_set.h"
 
+#include "common/ui/ChoiceControls.h"
 #include "common/ui/DialogButtons.h"
 
 #include <QGridLayout>
@@ -26,16 +27,6 @@ QSpinBox* AddSpinEdit(QGridLayout* grid, const QString& caption, int minimum, in
   grid->addWidget(label, row, 0);
   grid->addWidget(spin, row, 1);
   return spin;
-}
-
-// A stored choice beyond the last item shows (and is stored back) as the last.
-void ShowChoice(TRadioGroup* group, std::uint8_t value) {
-  group->SetItemIndex(std::min<int>(value, group->Count() - 1));
-}
-
-std::uint8_t ReadChoice(const TRadioGroup* group, std::uint8_t before) {
-  const int index = group->ItemIndex();
-  return index >= 0 ? static_cast<std::uint8_t>(index) : before;
 }
 
 }  // namespace

@@ -16,7 +16,9 @@
 #include <string>
 
 #include "common/Cp1252.h"
+#include "common/ui/ChoiceControls.h"
 #include "common/ui/DialogButtons.h"
+#include "trigger/ui/TriggerDlgParts.h"
 
 namespace klv {
 namespace {
@@ -62,30 +64,6 @@ std::size_t Index(int channel) {
   return static_cast<std::size_t>(channel);
 }
 
-template <typename W>
-W* Named(W* widget, const char* name, int channel) {
-  widget->setObjectName(QString::fromLatin1(name) + QString::number(channel + 1));
-  return widget;
-}
-
-void ShowChoice(TRadioGroup* group, int value) {
-  group->SetItemIndex(std::clamp(value, 0, group->Count() - 1));
-}
-
-std::uint8_t ReadChoice(const TRadioGroup* group, std::uint8_t before) {
-  const int index = group->ItemIndex();
-  return index >= 0 ? static_cast<std::uint8_t>(index) : before;
-}
-
-void ShowListIndex(QComboBox* list, int value) {
-  list->setCurrentIndex(std::clamp(value, 0, list->count() - 1));
-}
-
-std::uint16_t ReadListIndex(const QComboBox* list, std::uint16_t before) {
-  const int index = list->currentIndex();
-  return index >= 0 ? static_cast<std::uint16_t>(index) : before;
-}
-
 // "31H / 049D"
 QStringList AddressItems() {
   QStringList items;
@@ -102,16 +80,6 @@ QStringList TypeItems() {
     items << QString::asprintf("%02XH / \"", value) + Cp1252ToQString(character) + QLatin1Char('"');
   }
   return items;
-}
-
-void FillLibraryList(QComboBox* list, const TStrngs& library) {
-  QStringList items;
-  for (int i = 0; i < kLibraryEntries; ++i) {
-    const QString name = Cp1252ToQString(library.Strings[Index(i)].Name.view());
-    items << QStringLiteral("%1 - %2").arg(i + 1, 3, 10, QLatin1Char('0')).arg(name);
-  }
-  list->clear();
-  list->addItems(items);
 }
 
 QComboBox* MakeList(const QStringList& items, const char* name, int channel, QWidget* parent) {
