@@ -3,7 +3,6 @@
 // (runs 1) each line or frame handed to the renderer as one piece.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <random>
 #include <vector>
@@ -96,11 +95,3 @@ BENCHMARK(BM_ProcessReceivedByte)
 
 }  // namespace
 }  // namespace klv
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

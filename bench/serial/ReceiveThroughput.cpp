@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <poll.h>
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <atomic>
@@ -99,13 +98,3 @@ void BM_ReceiveThroughPty(benchmark::State& state) {
 BENCHMARK(BM_ReceiveThroughPty)->Arg(16 << 20)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

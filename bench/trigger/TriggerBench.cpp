@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <random>
 
@@ -170,11 +169,3 @@ BENCHMARK(BM_RuvoTriggersAnswering)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace klv
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -1,0 +1,15 @@
+// The main of the benchmarks that need Qt's event machinery but no widgets:
+// a QCoreApplication, then Google Benchmark.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
