@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -20,6 +21,7 @@
 #include "help/ui/AboutBox.h"
 #include "help/ui/HelpServices.h"
 #include "help/ui/OnlineHelp.h"
+#include "help/ui/PrintOutput.h"
 #include "serial/ComPort.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialVersion.h"
@@ -280,6 +282,35 @@ TEST_F(Help, AboutShowsTheVersionsAndOpensTheWebAndMailLines) {
 TEST_F(Help, ClosingTheMainWindowTakesItsServicesAway) {
   form_.reset();
   EXPECT_EQ(WindowServices(), nullptr);
+}
+
+}  // namespace
+}  // namespace klv
+
+namespace klv {
+namespace {
+
+// A printout that cannot be made is said, and is not passed off as done: a
+// missing PDF folder, a job that fails (its partial PDF removed), a print
+// dialog cancelled.
+TEST(PrintOutput, FailuresAreReportedAndLeaveNoFile) {
+  QTemporaryDir dir;
+  test::FakeMessageService messages;
+  TPrintOutput output(messages);
+  output.SetAlwaysPdf(true);
+  output.SetPdfDirectory(dir.filePath(QStringLiteral("missing")));
+  EXPECT_FALSE(output.Print(QStringLiteral("help page"), nullptr, [](QPrinter&) { return true; }));
+  output.SetPdfDirectory(dir.path());
+  EXPECT_FALSE(output.Print(QStringLiteral("help page"), nullptr, [](QPrinter&) { return false; }));
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("does not exist")));
+  EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("could not be printed")));
+  EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+  output.SetAlwaysPdf(false);
+  output.SetPrinterCheck([] { return true; });
+  output.SetPrintDialog([](QPrinter&, QWidget*) { return false; });
+  EXPECT_FALSE(output.Print(QStringLiteral("help page"), nullptr, [](QPrinter&) { return true; }));
+  EXPECT_EQ(messages.shown.size(), 2u);  // a cancel is no failure
 }
 
 }  // namespace
