@@ -88,26 +88,17 @@ TTrig_HexTTYDlg::TTrig_HexTTYDlg(TTrigger_HexTTY& record, const TStrngs& library
   setWindowTitle(QStringLiteral("Hex-Asc/TTY Trigger Setup"));
   setModal(true);
 
-  const TDialogButtons buttons = MakeDialogButtons(this, THelpContext::Triggers);
-  OKBtn = buttons.OK;
-  OKBtn->setText(QStringLiteral("&OK"));
-  CancelBtn = buttons.Cancel;
-  CancelBtn->setText(QStringLiteral("&Cancel"));
-  ApplyBtn = new QPushButton(QStringLiteral("&Apply Changes"), this);
-  buttons.Row->addWidget(ApplyBtn);
-  PrintScreenBtn = buttons.PrintScreen;
-  HelpBtn = buttons.Help;
+  const TTriggerFrame frame =
+      MakeTriggerFrame(this, [this](int channel) { return BuildPage(channel); });
+  OKBtn = frame.OK;
+  CancelBtn = frame.Cancel;
+  ApplyBtn = frame.Apply;
+  PrintScreenBtn = frame.PrintScreen;
+  HelpBtn = frame.Help;
+  Pages = frame.Pages;
   connect(OKBtn, &QPushButton::clicked, this, &TTrig_HexTTYDlg::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &TTrig_HexTTYDlg::CancelBtnClick);
   connect(ApplyBtn, &QPushButton::clicked, this, &TTrig_HexTTYDlg::ApplyBtnClick);
-
-  Pages = new QTabWidget(this);
-  for (int channel = 0; channel < 2; ++channel)
-    Pages->addTab(BuildPage(channel), QStringLiteral("Channel %1").arg(channel + 1));
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(buttons.Row);
-  layout->addWidget(Pages);
 
   connect(&engine_, &TTrigHexTTY::StateChanged, this, &TTrig_HexTTYDlg::EngineStateChanged);
 }

@@ -102,26 +102,17 @@ TTrig_Ruvo94Dlg::TTrig_Ruvo94Dlg(TTrigger_Ruvo94& record, const TStrngs& library
   setWindowTitle(QStringLiteral("Ruvo-94 Trigger Setup"));
   setModal(true);
 
-  const TDialogButtons buttons = MakeDialogButtons(this, THelpContext::Triggers);
-  OKBtn = buttons.OK;
-  OKBtn->setText(QStringLiteral("&OK"));
-  CancelBtn = buttons.Cancel;
-  CancelBtn->setText(QStringLiteral("&Cancel"));
-  ApplyBtn = new QPushButton(QStringLiteral("&Apply Changes"), this);
-  buttons.Row->addWidget(ApplyBtn);
-  PrintScreenBtn = buttons.PrintScreen;
-  HelpBtn = buttons.Help;
+  const TTriggerFrame frame =
+      MakeTriggerFrame(this, [this](int channel) { return BuildPage(channel); });
+  OKBtn = frame.OK;
+  CancelBtn = frame.Cancel;
+  ApplyBtn = frame.Apply;
+  PrintScreenBtn = frame.PrintScreen;
+  HelpBtn = frame.Help;
+  Pages = frame.Pages;
   connect(OKBtn, &QPushButton::clicked, this, &TTrig_Ruvo94Dlg::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &TTrig_Ruvo94Dlg::CancelBtnClick);
   connect(ApplyBtn, &QPushButton::clicked, this, &TTrig_Ruvo94Dlg::ApplyBtnClick);
-
-  Pages = new QTabWidget(this);
-  for (int channel = 0; channel < 2; ++channel)
-    Pages->addTab(BuildPage(channel), QStringLiteral("Channel %1").arg(channel + 1));
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(buttons.Row);
-  layout->addWidget(Pages);
 
   connect(&engine_, &TTrigRuvo94::StateChanged, this, &TTrig_Ruvo94Dlg::EngineStateChanged);
 }
