@@ -85,9 +85,8 @@ class DrlImportTest : public testing::Test {
 TEST_F(DrlImportTest, SeventySixStringsAndNamesComeFromTheirPlacesAndTheRestStays) {
   ASSERT_TRUE(Import({.Parameters = false}));
   ASSERT_EQ(result_.Names.size(), kDrlStrings);
-  EXPECT_EQ((QStringList{result_.Names[0], result_.Names[9], result_.Names[75]}),
-            (QStringList{"01 Name:   N1", "10 Name:   N10", "76 Name:   N76"}));
   for (int k = 1; k <= kDrlStrings; ++k) {
+    EXPECT_EQ(result_.Names[k - 1], QString::asprintf("%02d Name:   N%d", k, k));
     const TLibString& e = conf_.Strngs.Strings[static_cast<std::size_t>(k - 1)];
     EXPECT_EQ(e.Str.view(), "S" + std::to_string(k) + std::string("\0\xFF", 2)) << k;
     EXPECT_EQ(e.Name.view(), "N" + std::to_string(k)) << k;
@@ -111,11 +110,9 @@ TEST_F(DrlImportTest, NamesTakeTheSwedishLettersInWindowsCodesWhenConverting) {
     QString shown;               // in the list of names
   } cases[] = {
       {"\x84\x86\x8E\x8F\x94\x99", "\xE4\xE5\xC4\xC5\xF6\xD6", QStringLiteral(u"äåÄÅöÖ")},
-      {"K\x94r", "K\xF6r", QStringLiteral(u"Kör")},
       {"\x81\x85\x90\xE4", "\x81\x85\x90\xE4", {}},  // other codes stay
       {"\xFF", "", QStringLiteral("")},              // the mark of no name
       {"\xFF\xFF", "\xFF\xFF", {}},                  // a name that merely holds it
-      {"A\xFF", "A\xFF", {}},
   };
   for (const bool convert : {true, false}) {
     for (const auto& c : cases) {
@@ -135,29 +132,21 @@ TEST_F(DrlImportTest, NamesTakeTheSwedishLettersInWindowsCodesWhenConverting) {
 // A length byte may claim more than its room; the field is cut at its room
 // and the marked byte just past the name's room is never taken.
 TEST_F(DrlImportTest, LengthBytesBeyondTheRoomAreCutToTheField) {
-  const struct {
-    int k;
-    std::uint8_t strLength, nameLength;
-    std::size_t strExpected, nameExpected;
-  } cases[] = {
-      {1, 255, 15, 255, 15},
-      {2, 0, 16, 0, 15},
-      {40, 255, 200, 255, 15},
-      {76, 255, 255, 255, 15},  // the last entry, next to the parameters
-  };
-  for (const auto& c : cases) {
-    const std::size_t str = EntryAt(c.k) + kDrlEntryStr;
-    const std::size_t name = EntryAt(c.k) + kDrlEntryName;
+  // entry, string length, name length; the last entry lies next to the parameters
+  const std::array<int, 3> cases[] = {{1, 255, 15}, {2, 0, 16}, {76, 255, 255}};
+  for (const auto& [k, strLength, nameLength] : cases) {
+    const std::size_t str = EntryAt(k) + kDrlEntryStr;
+    const std::size_t name = EntryAt(k) + kDrlEntryName;
     std::memset(image_.data() + str + 1, 'a', 255);
     std::memset(image_.data() + name + 1, 'b', kDrlNameRoom);
     image_[name + 1 + kDrlNameRoom] = 'X';
-    image_[str] = c.strLength;
-    image_[name] = c.nameLength;
+    image_[str] = static_cast<std::uint8_t>(strLength);
+    image_[name] = static_cast<std::uint8_t>(nameLength);
     ASSERT_TRUE(Import());
-    const TLibString& entry = conf_.Strngs.Strings[static_cast<std::size_t>(c.k - 1)];
-    EXPECT_EQ(entry.Str.view(), std::string(c.strExpected, 'a')) << c.k;
-    EXPECT_EQ(entry.Name.view(), std::string(c.nameExpected, 'b')) << c.k;
-    EXPECT_FALSE(result_.Names[c.k - 1].contains(QLatin1Char('X')));
+    const TLibString& entry = conf_.Strngs.Strings[static_cast<std::size_t>(k - 1)];
+    EXPECT_EQ(entry.Str.view(), std::string(static_cast<std::size_t>(strLength), 'a')) << k;
+    EXPECT_EQ(entry.Name.view(), std::string(15, 'b')) << k;
+    EXPECT_FALSE(result_.Names[k - 1].contains(QLatin1Char('X')));
   }
 }
 
@@ -169,7 +158,6 @@ TEST_F(DrlImportTest, ParametersAreTakenAsTheyAreAndANegativeLengthPositionIsRef
   // start, end, checksum position, length position, adjustment, algorithm
   const std::array<int, 6> cases[] = {{1, 2, -1, 5, -3, 0x0301},
                                       {-16, -32768, 7, 0, 32767, 0xFF02},
-                                      {9, 9, 9, 32767, 0, 0},
                                       {3, 4, 5, -1, 2, 2},
                                       {3, 4, 5, -32768, 2, 2}};
   for (const auto& c : cases) {
@@ -185,27 +173,26 @@ TEST_F(DrlImportTest, ParametersAreTakenAsTheyAreAndANegativeLengthPositionIsRef
                                 : Ints{o.LengthPos, o.LengthAdjust, o.ChecksumStyle, o.ChecksumAlg};
     EXPECT_EQ((Ints{p.LengthPos, p.LengthAdjust, p.ChecksumStyle, p.ChecksumAlg}), expected)
         << c[3];
-    EXPECT_EQ(result_.ParameterError.isEmpty(), taken);
-    EXPECT_EQ(result_.ParameterError.contains(QString::number(c[3])) &&
-                  result_.ParameterError.contains("not imported"),
-              !taken);
+    EXPECT_TRUE(taken ? result_.ParameterError.isEmpty()
+                      : result_.ParameterError.contains(QString::number(c[3])) &&
+                            result_.ParameterError.contains("not imported"));
     EXPECT_TRUE(SameBytes(conf_.Strngs, before_.Strngs) && result_.Names.isEmpty());
     conf_ = before_;
   }
 }
 
-TEST_F(DrlImportTest, AWholeFileIsImportedAndBytesAfterTheHeadAreIgnored) {
+// A whole file imports as its image does, whatever follows the head; short,
+// missing and unreadable files are refused and change nothing.
+TEST_F(DrlImportTest, AWholeFileIsImportedAndOthersAreRefused) {
   ASSERT_TRUE(Import());
   const TConf fromImage = conf_;
   const QStringList names = result_.Names;
   conf_ = before_;
-  image_.resize(30000, 0xEE);
-  ASSERT_TRUE(ImportDrlFile(conf_, Write("Config.DRL", image_), {}, result_, &error_));
-  EXPECT_TRUE(SameBytes(conf_, fromImage));
-  EXPECT_EQ(result_.Names, names);
-}
-
-TEST_F(DrlImportTest, ShortMissingAndUnreadableFilesAreRefusedAndChangeNothing) {
+  Image longer = image_;
+  longer.resize(30000, 0xEE);
+  ASSERT_TRUE(ImportDrlFile(conf_, Write("Config.DRL", longer), {}, result_, &error_));
+  EXPECT_TRUE(SameBytes(conf_, fromImage) && result_.Names == names);
+  conf_ = before_;
   image_.pop_back();
   const QString tooShort = QStringLiteral("too short for a DRL configuration");
   std::vector<std::pair<QString, QString>> cases = {
