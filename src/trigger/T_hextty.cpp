@@ -11,9 +11,9 @@ TPostTrigMode PostMode(const THexTTYTrigChannel& settings) {
       settings.PostTrigMode, static_cast<std::uint8_t>(TPostTrigMode::UntilNewLine)));
 }
 
-void KeepNewest(std::string& text, std::size_t count) {
-  if (text.size() > count)
-    text.erase(0, text.size() - count);
+void KeepNewest(std::deque<char>& bytes, std::size_t count) {
+  while (bytes.size() > count)
+    bytes.pop_front();
 }
 
 }  // namespace
@@ -74,21 +74,21 @@ bool TTrigHexTTY::CheckTrigger(int channel, std::uint8_t byte) {
   return true;
 }
 
-bool TTrigHexTTY::Compare(std::string& trigChars, std::string_view pattern) {
+bool TTrigHexTTY::Compare(std::deque<char>& trigChars, std::string_view pattern) {
   if (!pattern.empty() && trigChars.size() <= pattern.size() &&
-      pattern.substr(0, trigChars.size()) == trigChars)
+      std::equal(trigChars.begin(), trigChars.end(), pattern.begin()))
     return trigChars.size() == pattern.size();
   if (!trigChars.empty())
-    trigChars.erase(0, 1);
+    trigChars.pop_front();
   return false;
 }
 
 bool TTrigHexTTY::ArmedByte(int channel, std::uint8_t byte) {
   const THexTTYTrigChannel& settings = Settings(channel);
   TTrigBuffer& buffer = Buffer(channel);
-  buffer.TrigChars += static_cast<char>(byte);
+  buffer.TrigChars.push_back(static_cast<char>(byte));
   if (settings.DispPreTrigChars)
-    buffer.PreChars += static_cast<char>(byte);
+    buffer.PreChars.push_back(static_cast<char>(byte));
 
   const bool strings = settings.UseLocalStr || settings.UseLibStr;
   bool release = strings || settings.OtherChTrigged;
@@ -106,7 +106,7 @@ bool TTrigHexTTY::ArmedByte(int channel, std::uint8_t byte) {
     // byte, so that TrigChars slides on and the next occurrence can fire;
     // kept whole, it would never equal the pattern again.
     if (strings && release)
-      buffer.TrigChars.erase(0, 1);
+      buffer.TrigChars.pop_front();
     release = false;
   }
   if (!strings)  // only the other channel's state decides: hold what its release will show
@@ -200,13 +200,13 @@ bool TTrigHexTTY::OnNoTrigDisplayAll(int channel) {
 }
 
 std::string TTrigHexTTY::TakePreTrigChars(int channel) {
-  std::string pre = std::exchange(Buffer(channel).PreChars, {});
-  std::reverse(pre.begin(), pre.end());  // newest first
-  return pre;
+  const std::deque<char> pre = std::exchange(Buffer(channel).PreChars, {});
+  return {pre.rbegin(), pre.rend()};  // newest first
 }
 
 std::string TTrigHexTTY::TakeTrigString(int channel) {
-  return std::exchange(Buffer(channel).TrigChars, {});
+  const std::deque<char> trig = std::exchange(Buffer(channel).TrigChars, {});
+  return {trig.begin(), trig.end()};
 }
 
 std::string TTrigHexTTY::TakePostTrigChars(int channel) {

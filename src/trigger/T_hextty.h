@@ -7,6 +7,7 @@
 #include <QObject>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 
@@ -47,9 +48,11 @@ class TTrigHexTTY : public QObject, public IHexTTYTrigger {
 
  private:
   struct TTrigBuffer {
-    std::string PreChars;  // oldest first; the newest are the end
+    // Queues, so that dropping the oldest byte costs the same however much
+    // is held (up to 64 KiB while the other channel is awaited).
+    std::deque<char> PreChars;  // oldest first; the newest are the end
     std::string PostChars;
-    std::string TrigChars;
+    std::deque<char> TrigChars;
     bool ForceNewLine = false;
   };
 
@@ -60,7 +63,7 @@ class TTrigHexTTY : public QObject, public IHexTTYTrigger {
   bool ArmedByte(int channel, std::uint8_t byte);
   // Whether TrigChars is the pattern so far (a mismatch drops its oldest
   // byte) and whether it is all of it.
-  static bool Compare(std::string& trigChars, std::string_view pattern);
+  static bool Compare(std::deque<char>& trigChars, std::string_view pattern);
   bool PostByteReleases(int channel, std::uint8_t byte);
   bool ModeStep(int channel, std::uint8_t byte);
   std::uint8_t NewLineChar(int channel) const;
