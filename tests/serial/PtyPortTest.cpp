@@ -1,6 +1,5 @@
-// The port object on a real pseudo-terminal: bulk data, a stalled user interface, bytes that
-// trickle in, discarding, exclusive opening, open failures, a device that goes away, rates and
-// switching ports.
+// The port object on a real pseudo-terminal: bulk data under a stalled user interface, bytes
+// that trickle in, discarding, open failures, a device that goes away, rates and switching ports.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -49,12 +48,13 @@ class SerialPtyPort : public ::testing::Test {
   int maxCount_ = 0;
   int calls_ = 0;
 };
-class SerialPtyTransfer : public SerialPtyPort {};
 
-TEST_F(SerialPtyTransfer, MegabyteEachWayArrivesIntactAndInOrder) {
+// The first handler calls sleep: the input ring fills up, the worker waits with the rest in the
+// kernel, and nothing may be lost either way.
+TEST_F(SerialPtyPort, MegabyteEachWayUnderAStalledUserInterfaceArrivesIntact) {
   constexpr std::size_t kSize = 1 << 20;
   const std::vector<std::uint8_t> toPort = RandomBytes(kSize, 1), fromPort = RandomBytes(kSize, 2);
-  CollectInput();
+  CollectInput(8);
   port_.SetOpen(true);
   FdWriter feeder(pty_.Master(), toPort);
   std::vector<std::uint8_t> atMaster;
@@ -70,25 +70,13 @@ TEST_F(SerialPtyTransfer, MegabyteEachWayArrivesIntactAndInOrder) {
       << "received " << received_.size() << ", master got " << atMaster.size();
   EXPECT_TRUE(received_ == toPort);
   EXPECT_TRUE(atMaster == fromPort);
+  EXPECT_EQ(maxCount_, TComPort::InSize) << "the input ring never filled up";
   EXPECT_TRUE(RunUntil([&] { return port_.OutputRoom() == TComPort::OutSize; }));
 }
 
-TEST_F(SerialPtyTransfer, StalledUserInterfaceLosesNothing) {
-  constexpr std::size_t kSize = 256 * 1024;
-  const std::vector<std::uint8_t> toPort = RandomBytes(kSize, 3);
-  // The first handler calls sleep: the ring fills up, the worker waits with the rest in the kernel.
-  CollectInput(8);
-  port_.SetOpen(true);
-  FdWriter feeder(pty_.Master(), toPort);
-  ASSERT_TRUE(RunUntil([&] { return received_.size() >= kSize; }, 60000))
-      << "received " << received_.size();
-  EXPECT_TRUE(received_ == toPort);
-  EXPECT_EQ(maxCount_, TComPort::InSize) << "the input ring never filled up";
-}
-
-// Bytes that trickle in one by one are handed over in blocks, about one a
-// millisecond, not one per byte the worker reads.
-TEST_F(SerialPtyTransfer, TricklingBytesArriveInBlocks) {
+// Bytes that trickle in one by one are handed over in blocks, about one a millisecond, not one per
+// byte the worker reads.
+TEST_F(SerialPtyPort, TricklingBytesArriveInBlocks) {
   const std::vector<std::uint8_t> bytes = RandomBytes(200, 4);
   CollectInput();
   port_.SetOpen(true);
@@ -201,8 +189,8 @@ TEST_F(SerialPtyPort, VanishedDeviceClosesThePortOnceAndGoesQuiet) {
   int errors = 0;
   QObject::connect(&port_, &TComPort::OnPortError, &port_, [&](TComPort* p, const QString& text) {
     ++errors;
-    EXPECT_FALSE(p->Open());
-    EXPECT_TRUE(text.contains("COM1") && text.contains(pty_.Slave())) << text.toStdString();
+    EXPECT_TRUE(!p->Open() && text.contains("COM1") && text.contains(pty_.Slave()))
+        << text.toStdString();
   });
   port_.SetOpen(true);
 
@@ -236,7 +224,6 @@ TEST_F(SerialPtyPort, ChangingTheNumberAndTheRateOfAnOpenPort) {
   port_.SetComNumber(3);
   EXPECT_TRUE(port_.Open());
   EXPECT_EQ(ports_.Provider().Probe(1).Outcome, PortProbe::Available);
-  EXPECT_EQ(ports_.Provider().Probe(3).Outcome, PortProbe::Busy);
   ASSERT_EQ(::write(other.Master(), "defg", 4), 4);
   EXPECT_TRUE(RunUntil([&] { return received_.size() == 4; }));
   const auto rate = [&] {
