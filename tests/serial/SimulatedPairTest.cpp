@@ -74,7 +74,6 @@ TEST_F(SerialSim, BulkDataCrossesBothWaysIntactAndDiscardEmptiesAStalledLine) {
   a_.WriteBytes(std::string(1000, 'x'));
   // The worker holds these bytes in a blocked write: still pending.
   ASSERT_TRUE(RunUntil([&] { return sim_.WriteBlocked(End::A); }));
-  EXPECT_EQ(a_.OutputRoom(), TComPort::OutSize - 1000);
   a_.WriteBytes(std::string(TComPort::OutSize - 1000, 'y'));
   EXPECT_EQ(a_.OutputPending(), TComPort::OutSize);
   EXPECT_THROW(a_.WriteBytes("z"), EComPortError);
@@ -281,7 +280,6 @@ TEST_F(SerialSim, VanishingDeviceReportsOnceAfterItsLastBytes) {
   ASSERT_TRUE(RunUntil([&] { return errors > 0; }));
   EXPECT_EQ(receivedAtError, 10u);
   EXPECT_EQ(atA, "last words");
-  EXPECT_EQ(availCalls, 2);
   RunUntil([] { return false; }, 100);
   EXPECT_EQ(errors, 1);
 
