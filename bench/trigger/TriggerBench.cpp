@@ -137,6 +137,24 @@ void BM_NeverMatching100MiB(benchmark::State& state) {
 }
 BENCHMARK(BM_NeverMatching100MiB)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// Channel 1 waits for channel 2's trigger, which never fires, holding the
+// newest 64 KiB: 16 MiB through channel 1.
+void BM_WaitingForTheOtherChannel(benchmark::State& state) {
+  TReceivePath path(TDisplayMode::HexAscii);
+  ArmHexTriggers(path.conf);
+  path.conf.Trigger_HexTTY.Channel[0].UseLocalStr = false;
+  path.conf.Trigger_HexTTY.Channel[0].OtherChTrigged = true;
+  std::mt19937 random(9);
+  const QByteArray block = Block(random, false).repeated(64);  // 64 KiB
+  for (auto _ : state) {
+    for (int i = 0; i < 256; ++i)
+      path.Receive(0, block);
+  }
+  state.counters["held"] = static_cast<double>(path.hexTty.HeldBytes(0));
+  state.SetBytesProcessed(state.iterations() * 256 * block.size());
+}
+BENCHMARK(BM_WaitingForTheOtherChannel)->Unit(benchmark::kMillisecond);
+
 // Frames of 20 data bytes on both channels; both Retrig triggers fire on each
 // and answer the sender with a 5-byte library string.
 void BM_RuvoTriggersAnswering(benchmark::State& state) {
