@@ -69,10 +69,9 @@ bool HavePoppler() {
 }
 
 QAbstractButton* ButtonOf(QWidget* window, const QString& text) {
-  for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+  for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
     if (button->text().remove(QLatin1Char('&')) == text || button->toolTip().startsWith(text))
       return button;
-  }
   return nullptr;
 }
 
@@ -141,10 +140,9 @@ TEST_F(Help, EveryDialogsHelpButtonOpensItsTab) {
     ASSERT_TRUE(help != nullptr && tabs.count(name) == 1);
     EXPECT_EQ(HelpTabAfter([&] { help->click(); }), tabs.at(name));
   };
-  for (QDialog* dialog : form_->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
+  for (QDialog* dialog : form_->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
     if (qobject_cast<TOnlineHelp*>(dialog) == nullptr)
       check(dialog);
-  }
   for (const char* command :
        {"SettingsMisc", "ProprietaryProtocol", "Rearrange1", "ImportDRLCfg", "TransmittFile1"}) {
     QAction* item = Command(command);
@@ -156,18 +154,13 @@ TEST_F(Help, EveryDialogsHelpButtonOpensItsTab) {
     EXPECT_TRUE(checked.contains(name)) << name.toStdString() << " not reached";
 }
 
-TEST_F(Help, F1OnTheMainWindowOpensGeneral) {
+// F1 on the main window, and a page out of range, open General.
+TEST_F(Help, F1AndAPageOutOfRangeOpenGeneral) {
   form_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-  EXPECT_EQ(HelpTabAfter([&] { QTest::keyClick(form_.get(), Qt::Key_F1); }),
-            QStringLiteral("General"));
-}
-
-TEST_F(Help, APageOutOfRangeOpensGeneral) {
+  EXPECT_EQ(HelpTabAfter([&] { QTest::keyClick(form_.get(), Qt::Key_F1); }), "General");
   for (const int page : {-1, kHelpPages})
-    EXPECT_EQ(HelpTabAfter([&] { services_->HelpWindow().ShowPage(page); }),
-              QStringLiteral("General"))
-        << page;
+    EXPECT_EQ(HelpTabAfter([&] { services_->HelpWindow().ShowPage(page); }), "General") << page;
 }
 
 // Print in the help window without a printer: a PDF file with the header
@@ -185,11 +178,11 @@ TEST_F(Help, PrintPrintsTheShownPageIndented) {
   EXPECT_EQ(messages_.shown[0].text,
             "No printer is installed. The help page is printed to the PDF file <" + path + ">.");
 
-  struct TWord {
-    QString text;
-    double x, top, bottom;
+  struct TLine {
+    QString text;           // its words, one blank apart
+    double x, top, bottom;  // of its first word
   };
-  QList<QList<TWord>> printed;  // the words of each printed line
+  QList<TLine> printed;
   static const QRegularExpression word(QStringLiteral(
       "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" yMax=\"([\\d.]+)\">([^<]*)<"));
   const QString bbox = Poppler("pdftotext", {QStringLiteral("-bbox"), path, QStringLiteral("-")});
@@ -200,35 +193,28 @@ TEST_F(Help, PrintPrintsTheShownPageIndented) {
         .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
         .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
         .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    const TWord w{text, m.captured(1).toDouble(), m.captured(2).toDouble(),
-                  m.captured(3).toDouble()};
-    if (printed.isEmpty() || printed.last().last().top != w.top)
-      printed.append(QList<TWord>());
-    printed.last().append(w);
+    const double top = m.captured(2).toDouble();
+    if (printed.isEmpty() || printed.last().top != top)
+      printed.append({text, m.captured(1).toDouble(), top, m.captured(3).toDouble()});
+    else
+      printed.last().text += ' ' + text;
   }
-  auto textOf = [](const QList<TWord>& line) {
-    QStringList texts;
-    for (const TWord& w : line)
-      texts << w.text;
-    return texts.join(QLatin1Char(' '));
-  };
   QStringList expected;
-  for (const QString& line : HelpPageText(2).split(QLatin1Char('\n'))) {
+  for (const QString& line : HelpPageText(2).split(QLatin1Char('\n')))
     if (!line.trimmed().isEmpty())
       expected << line;
-  }
   ASSERT_EQ(printed.size(), expected.size() + 1);
-  EXPECT_EQ(textOf(printed[0]), QStringLiteral("KLV V3.02 Online help. Page:3 Protocols"));
-  const TWord& first = printed[1][0];
-  EXPECT_NEAR((first.top - printed[0][0].bottom) / (first.bottom - first.top), 1.0, 0.2)
+  EXPECT_EQ(printed[0].text, QStringLiteral("KLV V3.02 Online help. Page:3 Protocols"));
+  const TLine& first = printed[1];
+  EXPECT_NEAR((first.top - printed[0].bottom) / (first.bottom - first.top), 1.0, 0.2)
       << "one empty line after the header";
   const double margin = 15 / 25.4 * 72;
   for (qsizetype i = 0; i < expected.size(); ++i) {
     const QString& line = expected[i];
-    EXPECT_EQ(textOf(printed[i + 1]).toStdString(), line.simplified().toStdString());
+    EXPECT_EQ(printed[i + 1].text.toStdString(), line.simplified().toStdString());
     const auto column =
         static_cast<double>(8 + line.indexOf(QRegularExpression(QStringLiteral("\\S"))));
-    EXPECT_NEAR((printed[i + 1][0].x - margin) / 6.0, column, 0.2) << line.toStdString();
+    EXPECT_NEAR((printed[i + 1].x - margin) / 6.0, column, 0.2) << line.toStdString();
   }
 }
 
@@ -283,12 +269,6 @@ TEST_F(Help, ClosingTheMainWindowTakesItsServicesAway) {
   form_.reset();
   EXPECT_EQ(WindowServices(), nullptr);
 }
-
-}  // namespace
-}  // namespace klv
-
-namespace klv {
-namespace {
 
 // A printout that cannot be made is said, and is not passed off as done: a
 // missing PDF folder, a job that fails (its partial PDF removed), a print
